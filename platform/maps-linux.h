@@ -1,0 +1,69 @@
+// Reading /proc/<pid>/maps into the region table of a 32-bit view: everything
+// from address 0 up to, not including, kViewEnd.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vmtally {
+
+inline constexpr std::uint32_t kViewEnd = 0x7FFF0000;
+
+// One line of a maps file: "start-end perms offset major:minor inode [path]".
+struct MapsLine {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool readable = false;
+  bool writable = false;
+  bool executable = false;
+  bool shared = false;
+  std::uint64_t device = 0;  // major << 32 | minor
+  std::uint64_t inode = 0;
+  std::string_view path;  // may hold blanks; empty for nameless memory
+};
+
+// Reads one line (without its line break). False when it is not a maps line.
+bool ParseMapsLine(std::string_view line, MapsLine& parsed);
+
+// A mapping inside the view, its end clipped at kViewEnd.
+struct ViewMapping {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+  std::uint32_t state = 0;
+  std::uint32_t type = 0;  // 0 for a file mapping until the whole file has been read
+  std::uint32_t protect = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend auto operator<=>(const FileId&, const FileId&) = default;
+};
+
+// The mappings of one reading of a maps file, in address order, none overlapping.
+struct MapsTable {
+  std::vector<ViewMapping> mappings;
+  std::vector<FileId> executableFiles;  // files mapped executable anywhere in the process
+  std::string partialLine;              // a line split between two chunks
+};
+
+// A reading is BeginMaps, FeedMaps for each chunk of the file as it comes, then
+// FinishMaps, which decides which file mappings are images.
+void BeginMaps(MapsTable& table);
+void FeedMaps(MapsTable& table, std::string_view chunk);
+void FinishMaps(MapsTable& table);
+
+// Describes the region at address from the table, as VirtualQueryEx does. next is where
+// the previous answer left off, so that a walk upward reads each mapping once. False at
+// or above kViewEnd.
+bool DescribeAddress(const MapsTable& table, std::size_t& next, std::uint32_t address,
+                     std::uint32_t pageSize, MEMORY_BASIC_INFORMATION& region);
+
+}  // namespace vmtally

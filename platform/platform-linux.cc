@@ -1,0 +1,179 @@
+// The system calls vmtally makes, answered from /proc. A process handle is the open
+// maps file of the process and the region table last read from it.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/maps-linux.h"
+#include "platform/platform.h"
+
+namespace vmtally {
+namespace {
+
+constexpr std::size_t kReadSize = 256 * 1024;
+
+struct ProcessMaps {
+  int fd = -1;
+  MapsTable table;
+  std::unique_ptr<char[]> buffer;
+  bool started = false;   // a reading has been made
+  bool readable = false;  // and it succeeded
+  std::uint32_t lastAddress = 0;
+  std::size_t next = 0;
+};
+
+std::uint32_t lastError = 0;
+
+// Reads the whole maps file afresh into the table.
+bool ReadMaps(ProcessMaps& process) {
+  if (lseek(process.fd, 0, SEEK_SET) != 0) {
+    return false;
+  }
+  if (!process.buffer) {
+    process.buffer = std::make_unique<char[]>(kReadSize);
+  }
+  BeginMaps(process.table);
+  for (;;) {
+    const ssize_t got = read(process.fd, process.buffer.get(), kReadSize);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      BeginMaps(process.table);
+      return false;
+    }
+    if (got == 0) {
+      break;
+    }
+    FeedMaps(process.table, std::string_view(process.buffer.get(), static_cast<std::size_t>(got)));
+  }
+  FinishMaps(process.table);
+  return true;
+}
+
+const char* ErrorText(int code) {
+#if defined(__GLIBC__)
+  return strerrordesc_np(code);  // null for a code with no text
+#else
+  return std::strerror(code);
+#endif
+}
+
+}  // namespace
+
+HANDLE OpenProcess(std::uint32_t, bool, std::uint32_t dwProcessId) {
+  std::array<char, 32> path{};
+  std::snprintf(path.data(), path.size(), "/proc/%u/maps", dwProcessId);
+  auto process = std::make_unique<ProcessMaps>();
+  process->fd = open(path.data(), O_RDONLY | O_CLOEXEC);
+  if (process->fd < 0) {
+    lastError = static_cast<std::uint32_t>(errno == ENOENT ? ESRCH : errno);
+    return nullptr;
+  }
+  return process.release();
+}
+
+std::uint32_t GetLastError() {
+  return lastError;
+}
+
+std::uint32_t FormatMessageA(std::uint32_t, const void*, std::uint32_t dwMessageId, std::uint32_t,
+                             char* lpBuffer, std::uint32_t nSize, void*) {
+  const char* text = ErrorText(static_cast<int>(dwMessageId));
+  const std::size_t length = text == nullptr ? 0 : std::strlen(text);
+  if (length == 0 || length >= nSize) {
+    return 0;
+  }
+  std::memcpy(lpBuffer, text, length + 1);
+  return static_cast<std::uint32_t>(length);
+}
+
+void GetSystemInfo(SYSTEM_INFO& lpSystemInfo) {
+  lpSystemInfo = SYSTEM_INFO{};
+  lpSystemInfo.dwPageSize = static_cast<std::uint32_t>(sysconf(_SC_PAGESIZE));
+  lpSystemInfo.lpMinimumApplicationAddress = 0x10000;
+  lpSystemInfo.lpMaximumApplicationAddress = kViewEnd - 1;
+}
+
+std::uint32_t VirtualQueryEx(HANDLE hProcess, std::uint32_t lpAddress,
+                             MEMORY_BASIC_INFORMATION& lpBuffer, std::uint32_t dwLength) {
+  auto* process = static_cast<ProcessMaps*>(hProcess);
+  if (process == nullptr || dwLength < sizeof lpBuffer) {
+    return 0;
+  }
+  // A walk goes upward through one reading; a query below the last one starts a new walk
+  // and so a new reading. A reading that failed answers no query of its walk.
+  if (!process->started || lpAddress < process->lastAddress) {
+    process->readable = ReadMaps(*process);
+    process->started = true;
+    process->next = 0;
+  }
+  process->lastAddress = lpAddress;
+  if (!process->readable) {
+    return 0;
+  }
+  SYSTEM_INFO info;
+  GetSystemInfo(info);
+  return DescribeAddress(process->table, process->next, lpAddress, info.dwPageSize, lpBuffer)
+             ? sizeof lpBuffer
+             : 0;
+}
+
+bool CloseHandle(HANDLE hObject) {
+  std::unique_ptr<ProcessMaps> process(static_cast<ProcessMaps*>(hObject));
+  return process != nullptr && close(process->fd) == 0;
+}
+
+void WriteLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size() + 2);
+  line.append(text);
+  line.append("\r\n");
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    const ssize_t written = write(STDOUT_FILENO, rest.data(), rest.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      const int code = written < 0 ? errno : EIO;
+      throw OutputError(std::string("cannot write to standard output: ") + std::strerror(code));
+    }
+    rest.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+void WriteDiagnostic(std::string_view text) noexcept {
+  std::array<iovec, 3> parts = {{
+      {const_cast<char*>("vmtally: "), 9},
+      {const_cast<char*>(text.data()), text.size()},
+      {const_cast<char*>("\n"), 1},
+  }};
+  while (writev(STDERR_FILENO, parts.data(), static_cast<int>(parts.size())) < 0 &&
+         errno == EINTR) {
+  }
+}
+
+std::vector<std::string> StartProgram(int argc, char** argv) {
+  // A reader that goes away must show as a failed write, not end the process.
+  signal(SIGPIPE, SIG_IGN);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.emplace_back(argv[i]);
+  }
+  return arguments;
+}
+
+void ExitProcess(std::uint32_t uExitCode) {
+  std::exit(static_cast<int>(uExitCode));
+}
+
+}  // namespace vmtally
