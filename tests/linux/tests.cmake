@@ -1,0 +1,23 @@
+# Tests of the Linux system layer, and the built tool against real processes.
+
+add_executable(platform_tests ${PROJECT_SOURCE_DIR}/platform/maps-linux_test.cc)
+target_link_libraries(platform_tests PRIVATE vmtally_platform GTest::gtest_main)
+gtest_discover_tests(platform_tests DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES)
+
+# The target is a plain PIE program, so that nothing of its own lies below 2 GiB.
+add_executable(fixture_target ${CMAKE_CURRENT_LIST_DIR}/fixture_target.cc)
+target_compile_options(fixture_target PRIVATE -Wall -Wextra -Wpedantic -fPIE)
+target_link_options(fixture_target PRIVATE -pie)
+
+add_executable(e2e_tests
+  ${CMAKE_CURRENT_LIST_DIR}/e2e_test.cc
+  ${CMAKE_CURRENT_LIST_DIR}/process.cc
+)
+target_link_libraries(e2e_tests PRIVATE vmtally_options GTest::gtest_main)
+target_compile_definitions(e2e_tests PRIVATE
+  VMTALLY_PATH="$<TARGET_FILE:vmtally>"
+  FIXTURE_PATH="$<TARGET_FILE:fixture_target>"
+  FIXTURE_DIRECTORY="${CMAKE_CURRENT_BINARY_DIR}"
+)
+add_dependencies(e2e_tests vmtally fixture_target)
+gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES)
