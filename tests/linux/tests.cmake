@@ -2,7 +2,7 @@
 
 add_executable(platform_tests ${PROJECT_SOURCE_DIR}/platform/maps-linux_test.cc)
 target_link_libraries(platform_tests PRIVATE vmtally_platform GTest::gtest_main)
-gtest_discover_tests(platform_tests DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES)
+gtest_discover_tests(platform_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
 
 # The target is a plain PIE program, so that nothing of its own lies below 2 GiB.
 add_executable(fixture_target ${CMAKE_CURRENT_LIST_DIR}/fixture_target.cc)
@@ -20,4 +20,4 @@ target_compile_definitions(e2e_tests PRIVATE
   FIXTURE_DIRECTORY="${CMAKE_CURRENT_BINARY_DIR}"
 )
 add_dependencies(e2e_tests vmtally fixture_target)
-gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES)
+gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)

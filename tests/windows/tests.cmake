@@ -1,0 +1,1 @@
+# Windows tests: added with the Windows fixture.
