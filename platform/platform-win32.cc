@@ -38,8 +38,8 @@ std::string FailureText(DWORD code) {
   std::array<char, 256> buffer{};
   DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, buffer.data(), buffer.size(), nullptr);
-  while (length > 0 && (static_cast<unsigned char>(buffer[length - 1]) <= ' ' ||
-                        buffer[length - 1] == '.')) {
+  while (length > 0 &&
+         (static_cast<unsigned char>(buffer[length - 1]) <= ' ' || buffer[length - 1] == '.')) {
     --length;
   }
   std::string text = "error " + std::to_string(code);
@@ -55,7 +55,9 @@ HANDLE OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint
   return ::OpenProcess(dwDesiredAccess, bInheritHandle ? TRUE : FALSE, dwProcessId);
 }
 
-std::uint32_t GetLastError() { return ::GetLastError(); }
+std::uint32_t GetLastError() {
+  return ::GetLastError();
+}
 
 std::uint32_t FormatMessageA(std::uint32_t dwFlags, const void* lpSource, std::uint32_t dwMessageId,
                              std::uint32_t dwLanguageId, char* lpBuffer, std::uint32_t nSize,
@@ -92,7 +94,9 @@ std::uint32_t VirtualQueryEx(HANDLE hProcess, std::uint32_t lpAddress,
   return static_cast<std::uint32_t>(got);
 }
 
-bool CloseHandle(HANDLE hObject) { return ::CloseHandle(hObject) != FALSE; }
+bool CloseHandle(HANDLE hObject) {
+  return ::CloseHandle(hObject) != FALSE;
+}
 
 void WriteLine(std::string_view text) {
   std::string line;
@@ -114,6 +118,8 @@ std::vector<std::string> StartProgram(int, char**) {
   return SplitCommandLine(::GetCommandLineA());
 }
 
-void ExitProcess(std::uint32_t uExitCode) { ::ExitProcess(uExitCode); }
+void ExitProcess(std::uint32_t uExitCode) {
+  ::ExitProcess(uExitCode);
+}
 
 }  // namespace vmtally

@@ -1,0 +1,28 @@
+# Checks that the executable is a 32-bit console program that is not large-address aware
+# and imports nothing but system DLLs.
+execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "objdump could not read ${EXECUTABLE}")
+endif()
+
+if(NOT headers MATCHES "file format pei-i386")
+  message(FATAL_ERROR "not an i386 executable")
+endif()
+if(NOT headers MATCHES "Subsystem[ \t]+00000003")
+  message(FATAL_ERROR "not a console program")
+endif()
+string(REGEX MATCH "\nCharacteristics 0x([0-9a-fA-F]+)" _ "${headers}")
+math(EXPR large_address_aware "0x${CMAKE_MATCH_1} & 0x20")
+if(NOT large_address_aware EQUAL 0)
+  message(FATAL_ERROR "the executable is large-address aware")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+foreach(import IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll MATCHES "^(kernel32|msvcrt)\\.dll$")
+    message(FATAL_ERROR "imports ${dll}, which is no system DLL")
+  endif()
+endforeach()
+message(STATUS "i386 console program, not large-address aware, imports: ${imports}")
