@@ -175,6 +175,9 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
       _exit(126);
     }
+    if (!options.wrapper.empty()) {
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);  // the leak checker cannot run under ptrace
+    }
     execvp(argv[0], argv.data());
     _exit(127);
   }
