@@ -1,73 +1,93 @@
 #include "platform/maps-linux.h"
 
 #include <algorithm>
+#include <array>
 
 namespace vmtally {
 namespace {
 
-// Reads hex digits at the front of text, moving past them. False when there are none or
-// when they do not fit 64 bits.
-bool TakeHex(std::string_view& text, std::uint64_t& value) {
-  value = 0;
-  std::size_t digits = 0;
-  while (digits < text.size()) {
-    const char c = text[digits];
-    std::uint64_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<std::uint64_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<std::uint64_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<std::uint64_t>(c - 'A' + 10);
-    } else {
+// The value of each character as a hex digit; 0xFF for a character that is none.
+constexpr std::array<std::uint8_t, 256> kHexDigit = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(0xFF);
+  for (int c = '0'; c <= '9'; ++c) {
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
+  }
+  for (int c = 'a'; c <= 'f'; ++c) {
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
+    table[static_cast<std::size_t>(c - 'a' + 'A')] = static_cast<std::uint8_t>(c - 'a' + 10);
+  }
+  return table;
+}();
+
+// A position in one line of a maps file, read forward.
+struct Cursor {
+  const char* at;
+  const char* end;
+};
+
+// Reads hex digits, moving past them. False when there are none or more than 64 bits'
+// worth (the kernel writes at most 16).
+bool TakeHex(Cursor& c, std::uint64_t& value) {
+  const char* const start = c.at;
+  std::uint64_t result = 0;
+  for (; c.at != c.end; ++c.at) {
+    const std::uint8_t digit = kHexDigit[static_cast<unsigned char>(*c.at)];
+    if (digit == 0xFF) {
       break;
     }
-    if (value >> 60 != 0) {
-      return false;
-    }
-    value = value << 4 | digit;
-    ++digits;
+    result = result << 4 | digit;
   }
-  text.remove_prefix(digits);
-  return digits != 0;
+  const auto digits = c.at - start;
+  value = result;
+  return digits != 0 && digits <= 16;
 }
 
-bool TakeDecimal(std::string_view& text, std::uint64_t& value) {
-  value = 0;
-  std::size_t digits = 0;
-  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
-    const auto digit = static_cast<std::uint64_t>(text[digits] - '0');
-    if (value > (UINT64_MAX - digit) / 10) {
-      return false;
-    }
-    value = value * 10 + digit;
-    ++digits;
+bool SkipHex(Cursor& c) {
+  const char* const start = c.at;
+  while (c.at != c.end && kHexDigit[static_cast<unsigned char>(*c.at)] != 0xFF) {
+    ++c.at;
   }
-  text.remove_prefix(digits);
-  return digits != 0;
+  return c.at != start;
 }
 
-bool TakeChar(std::string_view& text, char c) {
-  if (text.empty() || text.front() != c) {
+bool TakeDecimal(Cursor& c, std::uint64_t& value) {
+  const char* const start = c.at;
+  std::uint64_t result = 0;
+  for (; c.at != c.end && *c.at >= '0' && *c.at <= '9'; ++c.at) {
+    const auto digit = static_cast<std::uint64_t>(*c.at - '0');
+    if (result > (UINT64_MAX - digit) / 10) {
+      return false;
+    }
+    result = result * 10 + digit;
+  }
+  value = result;
+  return c.at != start;
+}
+
+bool TakeChar(Cursor& c, char wanted) {
+  if (c.at == c.end || *c.at != wanted) {
     return false;
   }
-  text.remove_prefix(1);
+  ++c.at;
   return true;
 }
 
-bool TakeBlanks(std::string_view& text) {
-  const std::size_t blanks = std::min(text.find_first_not_of(' '), text.size());
-  text.remove_prefix(blanks);
-  return blanks != 0;
+bool TakeBlanks(Cursor& c) {
+  const char* const start = c.at;
+  while (c.at != c.end && *c.at == ' ') {
+    ++c.at;
+  }
+  return c.at != start;
 }
 
-// rwx, as the perms column spells it; - for a right not granted.
-bool TakeRight(std::string_view& text, char letter, bool& granted) {
-  granted = !text.empty() && text.front() == letter;
-  return TakeChar(text, letter) || TakeChar(text, '-');
+// One letter of the perms column: the right's letter, or - where it is not granted.
+bool TakeRight(Cursor& c, char letter, bool& granted) {
+  granted = TakeChar(c, letter);
+  return granted || TakeChar(c, '-');
 }
 
-std::uint32_t ProtectionOf(const MapsLine& line) {
+std::uint8_t ProtectionOf(const MapsLine& line) {
   if (line.executable) {
     if (line.writable) {
       return PAGE_EXECUTE_READWRITE;
@@ -80,16 +100,14 @@ std::uint32_t ProtectionOf(const MapsLine& line) {
   return line.readable ? PAGE_READONLY : 0;
 }
 
-// The type a line gives away on its own; 0 for a file mapping, which is an image only if
-// the same file is mapped executable somewhere in the process.
-std::uint32_t TypeOf(const MapsLine& line) {
+MappingType TypeOf(const MapsLine& line) {
   if (line.path == "[vdso]") {
-    return MEM_IMAGE;
+    return MappingType::kImage;
   }
   if (line.inode != 0) {
-    return 0;
+    return MappingType::kFile;
   }
-  return line.shared ? MEM_MAPPED : MEM_PRIVATE;
+  return line.shared ? MappingType::kMapped : MappingType::kPrivate;
 }
 
 void AddLine(MapsTable& table, std::string_view text) {
@@ -114,39 +132,55 @@ void AddLine(MapsTable& table, std::string_view text) {
     return;
   }
   const bool reserved = !line.readable && !line.writable && !line.executable;
-  table.mappings.push_back({start, end, reserved ? MEM_RESERVE : MEM_COMMIT, TypeOf(line),
-                            ProtectionOf(line), line.device, line.inode});
+  const MappingType type = TypeOf(line);
+  if (type == MappingType::kFile) {
+    table.fileMappings.push_back({table.mappings.size(), {line.device, line.inode}});
+  }
+  table.mappings.push_back({start, end, ProtectionOf(line), reserved, type});
+}
+
+std::uint32_t TypeCode(MappingType type) {
+  switch (type) {
+    case MappingType::kPrivate:
+      return MEM_PRIVATE;
+    case MappingType::kMapped:
+      return MEM_MAPPED;
+    case MappingType::kImage:
+      return MEM_IMAGE;
+    case MappingType::kFile:
+      break;
+  }
+  return 0;
 }
 
 }  // namespace
 
 bool ParseMapsLine(std::string_view text, MapsLine& line) {
-  std::uint64_t offset = 0;
+  Cursor c{text.data(), text.data() + text.size()};
   std::uint64_t major = 0;
   std::uint64_t minor = 0;
-  bool privateMapping = false;
-  if (!TakeHex(text, line.start) || !TakeChar(text, '-') || !TakeHex(text, line.end) ||
-      !TakeBlanks(text) || !TakeRight(text, 'r', line.readable) ||
-      !TakeRight(text, 'w', line.writable) || !TakeRight(text, 'x', line.executable)) {
+  if (!TakeHex(c, line.start) || !TakeChar(c, '-') || !TakeHex(c, line.end) || !TakeBlanks(c) ||
+      !TakeRight(c, 'r', line.readable) || !TakeRight(c, 'w', line.writable) ||
+      !TakeRight(c, 'x', line.executable)) {
     return false;
   }
-  line.shared = TakeChar(text, 's');
-  privateMapping = !line.shared && TakeChar(text, 'p');
-  if ((!line.shared && !privateMapping) || !TakeBlanks(text) || !TakeHex(text, offset) ||
-      !TakeBlanks(text) || !TakeHex(text, major) || !TakeChar(text, ':') || !TakeHex(text, minor) ||
-      !TakeBlanks(text) || !TakeDecimal(text, line.inode)) {
+  line.shared = TakeChar(c, 's');
+  if ((!line.shared && !TakeChar(c, 'p')) || !TakeBlanks(c) || !SkipHex(c) || !TakeBlanks(c) ||
+      !TakeHex(c, major) || !TakeChar(c, ':') || !TakeHex(c, minor) || !TakeBlanks(c) ||
+      !TakeDecimal(c, line.inode)) {
     return false;
   }
-  if (!text.empty() && !TakeBlanks(text)) {
+  if (c.at != c.end && !TakeBlanks(c)) {
     return false;
   }
   line.device = major << 32 | (minor & 0xFFFFFFFFu);
-  line.path = text;
+  line.path = std::string_view(c.at, static_cast<std::size_t>(c.end - c.at));
   return true;
 }
 
 void BeginMaps(MapsTable& table) {
   table.mappings.clear();
+  table.fileMappings.clear();
   table.executableFiles.clear();
   table.partialLine.clear();
 }
@@ -178,12 +212,9 @@ void FinishMaps(MapsTable& table) {
   std::vector<FileId>& files = table.executableFiles;
   std::sort(files.begin(), files.end());
   files.erase(std::unique(files.begin(), files.end()), files.end());
-  for (ViewMapping& mapping : table.mappings) {
-    if (mapping.type == 0) {
-      const bool image =
-          std::binary_search(files.begin(), files.end(), FileId{mapping.device, mapping.inode});
-      mapping.type = image ? MEM_IMAGE : MEM_MAPPED;
-    }
+  for (const FileMapping& mapping : table.fileMappings) {
+    const bool image = std::binary_search(files.begin(), files.end(), mapping.file);
+    table.mappings[mapping.index].type = image ? MappingType::kImage : MappingType::kMapped;
   }
 }
 
@@ -211,9 +242,9 @@ bool DescribeAddress(const MapsTable& table, std::size_t& next, std::uint32_t ad
     region.AllocationBase = mapping.start;
     region.AllocationProtect = mapping.protect;
     region.RegionSize = mapping.end - page;
-    region.State = mapping.state;
+    region.State = mapping.reserved ? MEM_RESERVE : MEM_COMMIT;
     region.Protect = mapping.protect;
-    region.Type = mapping.type;
+    region.Type = TypeCode(mapping.type);
   } else {
     region.RegionSize = (next < mappings.size() ? mappings[next].start : kViewEnd) - page;
     region.State = MEM_FREE;

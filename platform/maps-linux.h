@@ -30,15 +30,18 @@ struct MapsLine {
 // Reads one line (without its line break). False when it is not a maps line.
 bool ParseMapsLine(std::string_view line, MapsLine& parsed);
 
-// A mapping inside the view, its end clipped at kViewEnd.
+// How a mapping counts; kFile until the whole file has been read shows whether the same
+// file is mapped executable somewhere, which makes it an image.
+enum class MappingType : std::uint8_t { kPrivate, kMapped, kImage, kFile };
+
+// A mapping inside the view, its end clipped at kViewEnd. Kept small: a process may have
+// tens of thousands.
 struct ViewMapping {
   std::uint32_t start = 0;
   std::uint32_t end = 0;
-  std::uint32_t state = 0;
-  std::uint32_t type = 0;  // 0 for a file mapping until the whole file has been read
-  std::uint32_t protect = 0;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+  std::uint8_t protect = 0;  // a PAGE_ value, 0 for a reservation
+  bool reserved = false;     // no access at all
+  MappingType type = MappingType::kPrivate;
 };
 
 struct FileId {
@@ -47,11 +50,17 @@ struct FileId {
   friend auto operator<=>(const FileId&, const FileId&) = default;
 };
 
+struct FileMapping {
+  std::size_t index = 0;  // into MapsTable::mappings
+  FileId file;
+};
+
 // The mappings of one reading of a maps file, in address order, none overlapping.
 struct MapsTable {
   std::vector<ViewMapping> mappings;
-  std::vector<FileId> executableFiles;  // files mapped executable anywhere in the process
-  std::string partialLine;              // a line split between two chunks
+  std::vector<FileMapping> fileMappings;  // the mappings of type kFile, and their files
+  std::vector<FileId> executableFiles;    // files mapped executable anywhere in the process
+  std::string partialLine;                // a line split between two chunks
 };
 
 // A reading is BeginMaps, FeedMaps for each chunk of the file as it comes, then

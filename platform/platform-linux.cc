@@ -22,6 +22,7 @@ constexpr std::size_t kReadSize = 256 * 1024;
 
 struct ProcessMaps {
   int fd = -1;
+  std::uint32_t pageSize = 0;
   MapsTable table;
   std::unique_ptr<char[]> buffer;
   bool started = false;   // a reading has been made
@@ -38,7 +39,7 @@ bool ReadMaps(ProcessMaps& process) {
     return false;
   }
   if (!process.buffer) {
-    process.buffer = std::make_unique<char[]>(kReadSize);
+    process.buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   }
   BeginMaps(process.table);
   for (;;) {
@@ -73,6 +74,7 @@ HANDLE OpenProcess(std::uint32_t, bool, std::uint32_t dwProcessId) {
   std::array<char, 32> path{};
   std::snprintf(path.data(), path.size(), "/proc/%u/maps", dwProcessId);
   auto process = std::make_unique<ProcessMaps>();
+  process->pageSize = static_cast<std::uint32_t>(sysconf(_SC_PAGESIZE));
   process->fd = open(path.data(), O_RDONLY | O_CLOEXEC);
   if (process->fd < 0) {
     lastError = static_cast<std::uint32_t>(errno == ENOENT ? ESRCH : errno);
@@ -120,9 +122,7 @@ std::uint32_t VirtualQueryEx(HANDLE hProcess, std::uint32_t lpAddress,
   if (!process->readable) {
     return 0;
   }
-  SYSTEM_INFO info;
-  GetSystemInfo(info);
-  return DescribeAddress(process->table, process->next, lpAddress, info.dwPageSize, lpBuffer)
+  return DescribeAddress(process->table, process->next, lpAddress, process->pageSize, lpBuffer)
              ? sizeof lpBuffer
              : 0;
 }
