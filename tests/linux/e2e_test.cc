@@ -1,8 +1,15 @@
 // The built vmtally against real processes: the fixture target, processes that do not
 // exist or may not be read, and standard output that fails.
+#include <dirent.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "process.h"
 
@@ -38,6 +45,86 @@ RunOptions Under(std::vector<std::string> wrapper) {
   RunOptions options;
   options.wrapper = std::move(wrapper);
   return options;
+}
+
+// The report of a process with no mappings: one free region over the whole view.
+const std::string kEmptyTable =
+    "Type             Minimum     Maximum     Average     Blk count   Total      \r\n"
+    "---------------- ----------- ----------- ----------- ----------- -----------\r\n"
+    "Commit           0           0           0           0           0          \r\n"
+    "Reserve          0           0           0           0           0          \r\n"
+    "Free             2147418112  2147418112  2147418112  1           2147418112 \r\n"
+    "Private          0           0           0           0           0          \r\n"
+    "Mapped           0           0           0           0           0          \r\n"
+    "Image            0           0           0           0           0          \r\n"
+    "\r\n";
+
+// The lines of a text that ends each with CR LF, each with its CR LF.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+       start = end + 2) {
+    lines.push_back(text.substr(start, end + 2 - start));
+  }
+  return lines;
+}
+
+std::string FirstLines(const std::vector<std::string>& lines, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count && i < lines.size(); ++i) {
+    text += lines[i];
+  }
+  return text;
+}
+
+// Runs vmtally under strace with write number `write` failing, and those after it too
+// when `andLater`.
+RunResult RunWithFailingWrite(const std::vector<std::string>& arguments, int write, bool andLater) {
+  return RunVmtally(arguments, Under({"strace", "-qq", "-o", "/dev/null", "-e", "trace=write", "-e",
+                                      "inject=write:error=EIO:when=" + std::to_string(write) +
+                                          (andLater ? "+" : "")}));
+}
+
+// The state letter of a process in /proc/PID/stat.
+char ProcessState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t close = text.rfind(')');
+  return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+}
+
+// A kernel thread: a process whose flags in /proc/PID/stat have PF_KTHREAD set.
+pid_t FindKernelThread() {
+  DIR* proc = opendir("/proc");
+  pid_t found = -1;
+  while (dirent* entry = proc == nullptr ? nullptr : readdir(proc)) {
+    const pid_t pid = std::atoi(entry->d_name);
+    if (pid <= 0) {
+      continue;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+      continue;
+    }
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long flags = 0;
+    for (int i = 3; i <= 9 && fields >> field; ++i) {
+      if (i == 9) {
+        flags = std::stoul(field);
+      }
+    }
+    if (flags & 0x00200000) {
+      found = pid;
+      break;
+    }
+  }
+  if (proc != nullptr) {
+    closedir(proc);
+  }
+  return found;
 }
 
 std::string Hex(pid_t pid) {
@@ -152,6 +239,98 @@ TEST(OutputFailureTest, OneFailedWriteMidReport) {
   EXPECT_EQ(run.out, complete.substr(0, BannerLines().size() + 3 * 78) + kUsage);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
+}
+
+// Every write of a survey failing in turn. Inside the survey the usage line takes the
+// failure's place; the banner and the empty line after it, and a usage line that fails
+// too, end the run with exit code 1 and a word on standard error.
+TEST(OutputFailureTest, EachWriteFailingInTurn) {
+  if (!HaveProgram("strace")) {
+    GTEST_SKIP() << "needs strace";
+  }
+  FixtureProcess target;
+  const std::vector<std::string> arguments = {std::to_string(target.pid), "65536"};
+  const std::vector<std::string> lines = Lines(RunVmtally(arguments).out);
+  ASSERT_EQ(lines.size(), 13U);
+  const std::string diagnostic = "vmtally: cannot write to standard output: Input/output error\n";
+  for (int write = 1; write <= 13; ++write) {
+    const auto before = static_cast<std::size_t>(write - 1);
+    const RunResult once = RunWithFailingWrite(arguments, write, false);
+    if (write <= 2) {
+      EXPECT_EQ(once.exitCode, 1) << write;
+      EXPECT_EQ(once.out, FirstLines(lines, before)) << write;
+      EXPECT_EQ(once.err, diagnostic) << write;
+    } else {
+      EXPECT_EQ(once.exitCode, 0) << write;
+      EXPECT_EQ(once.out, FirstLines(lines, before) + kUsage) << write;
+      EXPECT_EQ(once.err, "") << write;
+    }
+    const RunResult always = RunWithFailingWrite(arguments, write, true);
+    EXPECT_EQ(always.exitCode, 1) << write;
+    EXPECT_EQ(always.out, FirstLines(lines, before)) << write;
+    EXPECT_EQ(always.err, diagnostic) << write;
+  }
+}
+
+TEST(OutputFailureTest, FailingUsageAndOpenFailureLines) {
+  if (!HaveProgram("strace")) {
+    GTEST_SKIP() << "needs strace";
+  }
+  const RunResult usage = RunWithFailingWrite({}, 3, false);  // the wrong-count usage line
+  EXPECT_EQ(usage.exitCode, 1);
+  EXPECT_EQ(usage.out, BannerLines());
+  EXPECT_NE(usage.err, "");
+
+  const RunResult message = RunWithFailingWrite({"0"}, 3, false);  // "No such process"
+  EXPECT_EQ(message.exitCode, 0);
+  EXPECT_EQ(message.out, BannerLines() + kUsage);
+}
+
+// Targets that have no address space of their own any more, or never had one: the report
+// says what the system said, one free region over the whole view.
+TEST(MisbehavingTargetTest, AZombie) {
+  const pid_t zombie = fork();
+  if (zombie == 0) {
+    _exit(0);
+  }
+  while (ProcessState(zombie) != 'Z') {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const RunResult run = RunVmtally({std::to_string(zombie)});
+  waitpid(zombie, nullptr, 0);
+  EXPECT_EQ(run.out, BannerLines() + kEmptyTable);
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(MisbehavingTargetTest, AKernelThread) {
+  const pid_t thread = FindKernelThread();
+  if (thread < 0) {
+    GTEST_SKIP() << "no kernel thread is visible here";
+  }
+  const RunResult run = RunVmtally({std::to_string(thread)});
+  EXPECT_EQ(run.out, BannerLines() + kEmptyTable);
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+// The target ends after vmtally has opened it and before it reads the mappings (strace
+// holds the first read back for a second).
+TEST(MisbehavingTargetTest, ATargetThatExitsDuringTheSurvey) {
+  if (!HaveProgram("strace")) {
+    GTEST_SKIP() << "needs strace";
+  }
+  FixtureProcess target;
+  std::thread ender([&target] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    close(target.input);
+    target.input = -1;
+  });
+  const RunResult run = RunVmtally({std::to_string(target.pid), "65536"},
+                                   Under({"strace", "-qq", "-o", "/dev/null", "-e", "trace=read",
+                                          "-e", "inject=read:delay_enter=1000000:when=1"}));
+  ender.join();
+  EXPECT_EQ(run.out, BannerLines() + kEmptyTable.substr(0, kEmptyTable.size() - 2) +
+                         "\r\nFree block count > 65536: 1\r\n\r\n");
+  EXPECT_EQ(run.exitCode, 0);
 }
 
 }  // namespace
