@@ -15,7 +15,7 @@ constexpr std::array<std::uint8_t, 256> kHexDigit = [] {
   }
   for (int c = 'a'; c <= 'f'; ++c) {
     table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
-    table[static_cast<std::size_t>(c - 'a' + 'A')] = static_cast<std::uint8_t>(c - 'a' + 10);
+    table[static_cast<std::size_t>(c) - 'a' + 'A'] = static_cast<std::uint8_t>(c - 'a' + 10);
   }
   return table;
 }();

@@ -28,7 +28,7 @@ struct MapsLine {
 };
 
 // Reads one line (without its line break). False when it is not a maps line.
-bool ParseMapsLine(std::string_view line, MapsLine& parsed);
+bool ParseMapsLine(std::string_view text, MapsLine& line);
 
 // How a mapping counts; kFile until the whole file has been read shows whether the same
 // file is mapped executable somewhere, which makes it an image.
@@ -47,7 +47,7 @@ struct ViewMapping {
 struct FileId {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  friend auto operator<=>(const FileId&, const FileId&) = default;
+  friend auto operator<=>(const FileId&, const FileId&) = default;  // NOLINT(modernize-use-nullptr)
 };
 
 struct FileMapping {

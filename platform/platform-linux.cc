@@ -1,12 +1,12 @@
 // The system calls vmtally makes, answered from /proc. A process handle is the open
 // maps file of the process and the region table last read from it.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +18,7 @@
 namespace vmtally {
 namespace {
 
-constexpr std::size_t kReadSize = 256 * 1024;
+constexpr std::size_t kReadSize = std::size_t{256} * 1024;
 
 struct ProcessMaps {
   int fd = -1;
@@ -70,9 +70,15 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-HANDLE OpenProcess(std::uint32_t, bool, std::uint32_t dwProcessId) {
+// The maps file is opened for reading only, and never inherited: the rights asked for
+// change nothing.
+HANDLE OpenProcess(std::uint32_t /*dwDesiredAccess*/, bool /*bInheritHandle*/,
+                   std::uint32_t dwProcessId) {
   std::array<char, 32> path{};
-  std::snprintf(path.data(), path.size(), "/proc/%u/maps", dwProcessId);
+  if (std::snprintf(path.data(), path.size(), "/proc/%u/maps", dwProcessId) <= 0) {
+    lastError = EINVAL;
+    return nullptr;
+  }
   auto process = std::make_unique<ProcessMaps>();
   process->pageSize = static_cast<std::uint32_t>(sysconf(_SC_PAGESIZE));
   process->fd = open(path.data(), O_RDONLY | O_CLOEXEC);
@@ -87,8 +93,10 @@ std::uint32_t GetLastError() {
   return lastError;
 }
 
-std::uint32_t FormatMessageA(std::uint32_t, const void*, std::uint32_t dwMessageId, std::uint32_t,
-                             char* lpBuffer, std::uint32_t nSize, void*) {
+// The text of an errno code; the flags, language and arguments have no say on Linux.
+std::uint32_t FormatMessageA(std::uint32_t /*dwFlags*/, const void* /*lpSource*/,
+                             std::uint32_t dwMessageId, std::uint32_t /*dwLanguageId*/,
+                             char* lpBuffer, std::uint32_t nSize, void* /*Arguments*/) {
   const char* text = ErrorText(static_cast<int>(dwMessageId));
   const std::size_t length = text == nullptr ? 0 : std::strlen(text);
   if (length == 0 || length >= nSize) {
@@ -164,7 +172,7 @@ void WriteDiagnostic(std::string_view text) noexcept {
 
 std::vector<std::string> StartProgram(int argc, char** argv) {
   // A reader that goes away must show as a failed write, not end the process.
-  signal(SIGPIPE, SIG_IGN);
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) {
     arguments.emplace_back(argv[i]);

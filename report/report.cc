@@ -39,7 +39,7 @@ std::string PadRight(std::string_view text, std::size_t width) {
 std::string DecimalText(std::int64_t value) {
   std::array<char, 24> digits{};
   const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-  return std::string(digits.data(), result.ptr);
+  return {digits.data(), result.ptr};
 }
 
 void WriteReport(const SurveyTotals& totals, std::int32_t freeThreshold) {
