@@ -1,6 +1,7 @@
 // The built vmtally against real processes: the fixture target, processes that do not
 // exist or may not be read, and standard output that fails.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,12 +78,21 @@ std::string FirstLines(const std::vector<std::string>& lines, std::size_t count)
   return text;
 }
 
-// Runs vmtally under strace with write number `write` failing, and those after it too
-// when `andLater`.
+// Runs vmtally under strace with its write number `write` to standard output failing, and
+// those after it too when `andLater`. Standard output is a file, so that only writes to it
+// count (a sanitizer's own writes elsewhere must not fail).
 RunResult RunWithFailingWrite(const std::vector<std::string>& arguments, int write, bool andLater) {
-  return RunVmtally(arguments, Under({"strace", "-qq", "-o", "/dev/null", "-e", "trace=write", "-e",
-                                      "inject=write:error=EIO:when=" + std::to_string(write) +
-                                          (andLater ? "+" : "")}));
+  RunOptions options;
+  options.output = Output::kFile;
+  options.file = "/tmp/vmtally-e2e-" + std::to_string(getpid()) + ".out";
+  options.wrapper = {
+      "strace", "-qq",
+      "-o",     "/dev/null",
+      "-P",     options.file,
+      "-e",     "trace=write",
+      "-e",     "inject=write:error=EIO:when=" + std::to_string(write) + (andLater ? "+" : "")};
+  close(open(options.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+  return RunVmtally(arguments, options);
 }
 
 // The state letter of a process in /proc/PID/stat.

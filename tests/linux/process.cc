@@ -163,6 +163,9 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
         dup2(out[1], STDOUT_FILENO);
         signal(SIGPIPE, SIG_DFL);
         break;
+      case Output::kFile:
+        dup2(open(options.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+        break;
       case Output::kLimitedFile: {
         dup2(file, STDOUT_FILENO);
         const rlimit limit{options.fileLimit, options.fileLimit};
@@ -199,6 +202,11 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
     result.out = ReadAll(file);
     close(file);
     unlink(fileName);
+  }
+  if (options.output == Output::kFile) {
+    std::ifstream written(options.file, std::ios::binary);
+    result.out.assign(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>());
+    unlink(options.file.c_str());
   }
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;

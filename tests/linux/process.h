@@ -19,11 +19,12 @@ struct FixtureProcess {
   FixtureProcess& operator=(const FixtureProcess&) = delete;
 };
 
-enum class Output { kPipe, kDevFull, kClosed, kPipeWithoutReader, kLimitedFile };
+enum class Output { kPipe, kDevFull, kClosed, kPipeWithoutReader, kLimitedFile, kFile };
 
 struct RunOptions {
   Output output = Output::kPipe;
   std::uint64_t fileLimit = 0;       // for kLimitedFile: bytes the file may take
+  std::string file;                  // for kFile: the file to write to
   bool unprivileged = false;         // run as nobody
   std::vector<std::string> wrapper;  // a command to run vmtally under, such as strace
 };
