@@ -21,3 +21,16 @@ target_compile_definitions(e2e_tests PRIVATE
 )
 add_dependencies(e2e_tests vmtally fixture_target)
 gtest_discover_tests(e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
+
+# A newcomer's first minutes: the demo, the manual page and the package.
+add_test(NAME Demo.Report
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                 -P ${CMAKE_CURRENT_LIST_DIR}/../check-demo.cmake)
+add_test(NAME ManPage.Renders
+         COMMAND sh -c "out=$(groff -man -ww -z \"$0\" 2>&1) && test -z \"$out\" || { echo \"$out\"; exit 1; }"
+                 ${PROJECT_SOURCE_DIR}/doc/vmtally.1)
+if(NOT VMTALLY_SANITIZE)
+  add_test(NAME Package.DebInstallsAndRuns
+           COMMAND ${CMAKE_CURRENT_LIST_DIR}/package-test.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(Package.DebInstallsAndRuns PROPERTIES RUN_SERIAL ON)
+endif()

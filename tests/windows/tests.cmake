@@ -15,3 +15,12 @@ find_program(MINGW_OBJDUMP i686-w64-mingw32-objdump REQUIRED)
 add_test(NAME WindowsExecutable.Header
          COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MINGW_OBJDUMP} -DEXECUTABLE=$<TARGET_FILE:vmtally>
                  -P ${CMAKE_CURRENT_LIST_DIR}/check-executable.cmake)
+
+# The demo under Wine, and the zip of the executable with its README.
+add_test(NAME Demo.Report
+         COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+                 -DPLATFORM=windows -P ${CMAKE_CURRENT_LIST_DIR}/../check-demo.cmake)
+add_test(NAME Package.Zip
+         COMMAND sh -c "cd \"$0\" && cpack -G ZIP >/dev/null && cmake -E tar tf vmtally-*-win32.zip | \
+sort | tee /dev/stderr | grep -c -E '/(vmtally\\.exe|README\\.md|vmtally\\.1)$' | grep -qx 3"
+                 ${CMAKE_BINARY_DIR})
