@@ -188,6 +188,15 @@ int main(int argc, char** argv) {
   std::printf("; cat ");
   growth(rows.front().cat, rows.back().cat, Median(catStartup));
   std::printf("\n");
+  // Linear means that each further region costs the same, however many came before it.
+  std::printf("cost of each further region: vmtally");
+  for (std::size_t t = 1; t < targets.size(); ++t) {
+    std::printf(" %.3f us (%ld to %ld)",
+                (Median(rows[t].vmtally) - Median(rows[t - 1].vmtally)) * 1e6 /
+                    static_cast<double>(targets[t].regions - targets[t - 1].regions),
+                targets[t - 1].regions, targets[t].regions);
+  }
+  std::printf("\n");
 
   for (const Target& target : targets) {
     close(target.input);

@@ -165,9 +165,20 @@ bool ParseMapsLine(std::string_view text, MapsLine& line) {
     return false;
   }
   line.shared = TakeChar(c, 's');
-  if ((!line.shared && !TakeChar(c, 'p')) || !TakeBlanks(c) || !SkipHex(c) || !TakeBlanks(c) ||
-      !TakeHex(c, major) || !TakeChar(c, ':') || !TakeHex(c, minor) || !TakeBlanks(c) ||
-      !TakeDecimal(c, line.inode)) {
+  if (!line.shared && !TakeChar(c, 'p')) {
+    return false;
+  }
+  // Most mappings of a large process are anonymous, and their offset, device and inode
+  // read the same every time.
+  constexpr std::string_view kAnonymous = " 00000000 00:00 0";
+  const std::string_view rest(c.at, static_cast<std::size_t>(c.end - c.at));
+  if (rest.starts_with(kAnonymous) &&
+      (rest.size() == kAnonymous.size() || rest[kAnonymous.size()] == ' ')) {
+    c.at += kAnonymous.size();
+    line.inode = 0;
+  } else if (!TakeBlanks(c) || !SkipHex(c) || !TakeBlanks(c) || !TakeHex(c, major) ||
+             !TakeChar(c, ':') || !TakeHex(c, minor) || !TakeBlanks(c) ||
+             !TakeDecimal(c, line.inode)) {
     return false;
   }
   if (c.at != c.end && !TakeBlanks(c)) {

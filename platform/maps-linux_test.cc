@@ -32,6 +32,31 @@ TEST(ParseMapsLineTest, PathsKeepTheirBlanks) {
   EXPECT_FALSE(line.readable || line.writable || line.executable || line.shared);
 }
 
+// Anonymous lines have a shape of their own, read at once; lines that only begin like one
+// are read field by field.
+TEST(ParseMapsLineTest, AnonymousAndNearlyAnonymousLines) {
+  struct Case {
+    std::string_view text;
+    std::uint64_t device, inode;
+    std::string_view path;
+  };
+  for (const Case& c : {Case{"10000000-10001000 rw-p 00000000 00:00 0", 0, 0, ""},
+                        Case{"10000000-10001000 rw-p 00000000 00:00 0 ", 0, 0, ""},
+                        Case{"10000000-10001000 rw-p 00000000 00:00 0     [heap]", 0, 0, "[heap]"},
+                        Case{"10000000-10001000 rw-p 00000000 00:00 01 x", 0, 1, "x"},
+                        Case{"10000000-10001000 rw-p 00000000 00:00 07", 0, 7, ""},
+                        Case{"10000000-10001000 rw-p 00000000 00:01 0", 1, 0, ""},
+                        Case{"10000000-10001000 rw-p 0 00:00 0 y", 0, 0, "y"}}) {
+    MapsLine line;
+    ASSERT_TRUE(ParseMapsLine(c.text, line)) << c.text;
+    EXPECT_EQ(line.device, c.device) << c.text;
+    EXPECT_EQ(line.inode, c.inode) << c.text;
+    EXPECT_EQ(line.path, c.path) << c.text;
+  }
+  MapsLine line;
+  EXPECT_FALSE(ParseMapsLine("10000000-10001000 rw-p 00000000 00:00 0x", line));
+}
+
 TEST(ParseMapsLineTest, RejectsWhatIsNotAMapsLine) {
   MapsLine line;
   for (std::string_view text :
