@@ -95,38 +95,28 @@ RunResult RunWithFailingWrite(const std::vector<std::string>& arguments, int wri
   return RunVmtally(arguments, options);
 }
 
-// The state letter of a process in /proc/PID/stat.
-char ProcessState(pid_t pid) {
+// The fields of /proc/PID/stat after the command name, from the state on; empty when the
+// process is gone.
+std::vector<std::string> StatFields(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
   const std::size_t close = text.rfind(')');
-  return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+  std::vector<std::string> fields;
+  std::istringstream rest(close == std::string::npos ? "" : text.substr(close + 1));
+  for (std::string field; rest >> field;) {
+    fields.push_back(field);
+  }
+  return fields;
 }
 
-// A kernel thread: a process whose flags in /proc/PID/stat have PF_KTHREAD set.
+// A kernel thread: a process whose flags (the ninth field) have PF_KTHREAD set.
 pid_t FindKernelThread() {
   DIR* proc = opendir("/proc");
   pid_t found = -1;
   while (dirent* entry = proc == nullptr ? nullptr : readdir(proc)) {
     const pid_t pid = std::atoi(entry->d_name);
-    if (pid <= 0) {
-      continue;
-    }
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const std::size_t close = text.rfind(')');
-    if (close == std::string::npos) {
-      continue;
-    }
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    unsigned long flags = 0;
-    for (int i = 3; i <= 9 && fields >> field; ++i) {
-      if (i == 9) {
-        flags = std::stoul(field);
-      }
-    }
-    if (flags & 0x00200000) {
+    const std::vector<std::string> fields = pid > 0 ? StatFields(pid) : std::vector<std::string>{};
+    if (fields.size() > 6 && (std::stoul(fields[6]) & 0x00200000) != 0) {
       found = pid;
       break;
     }
@@ -242,9 +232,7 @@ TEST(OutputFailureTest, OneFailedWriteMidReport) {
   }
   FixtureProcess target;
   // Writes 1 and 2 are the banner and the empty line; 6 is the Reserve row.
-  const RunResult run = RunVmtally({std::to_string(target.pid)},
-                                   Under({"strace", "-qq", "-o", "/dev/null", "-e", "trace=write",
-                                          "-e", "inject=write:error=EIO:when=6"}));
+  const RunResult run = RunWithFailingWrite({std::to_string(target.pid)}, 6, false);
   const std::string complete = BannerLines() + kFixtureTable;
   EXPECT_EQ(run.out, complete.substr(0, BannerLines().size() + 3 * 78) + kUsage);
   EXPECT_EQ(run.exitCode, 0);
@@ -303,7 +291,7 @@ TEST(MisbehavingTargetTest, AZombie) {
   if (zombie == 0) {
     _exit(0);
   }
-  while (ProcessState(zombie) != 'Z') {
+  while (StatFields(zombie).empty() || StatFields(zombie)[0] != "Z") {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   const RunResult run = RunVmtally({std::to_string(zombie)});
