@@ -38,7 +38,7 @@ std::string NextToken(std::string_view text, std::size_t& position) {
   return token;
 }
 
-int HexDigit(char c) {
+std::int32_t HexDigit(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
   }
@@ -57,7 +57,7 @@ std::optional<std::uint32_t> ParseHexDigits(std::string_view digits) {
   }
   std::uint32_t value = 0;
   for (const char c : digits) {
-    const int digit = HexDigit(c);
+    const std::int32_t digit = HexDigit(c);
     if (digit < 0 || value > 0x0FFFFFFFu) {
       return std::nullopt;
     }

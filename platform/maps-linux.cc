@@ -10,12 +10,9 @@ namespace {
 constexpr std::array<std::uint8_t, 256> kHexDigit = [] {
   std::array<std::uint8_t, 256> table{};
   table.fill(0xFF);
-  for (int c = '0'; c <= '9'; ++c) {
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
-  }
-  for (int c = 'a'; c <= 'f'; ++c) {
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
-    table[static_cast<std::size_t>(c) - 'a' + 'A'] = static_cast<std::uint8_t>(c - 'a' + 10);
+  for (std::uint8_t value = 0; value < 16; ++value) {
+    table[static_cast<std::size_t>("0123456789abcdef"[value])] = value;
+    table[static_cast<std::size_t>("0123456789ABCDEF"[value])] = value;
   }
   return table;
 }();
