@@ -142,5 +142,14 @@ TEST(OpenFailureTest, AnIdThatNamesNoProcess) {
   }
 }
 
+// Standard output that takes nothing: the banner cannot be written, so there is no usage
+// line either, and the run ends with exit code 1 and a word on standard error.
+TEST(OutputFailureTest, APipeWithoutReader) {
+  const RunResult run = RunWithoutReader(VmtallyPath(), "vmtally.exe 0");
+  EXPECT_EQ(run.exitCode, 1U);
+  EXPECT_EQ(run.err.rfind("vmtally: cannot write to standard output: error ", 0), 0U) << run.err;
+  EXPECT_EQ(run.err.substr(run.err.size() - 2), "\r\n");
+}
+
 }  // namespace
 }  // namespace vmtally::e2e

@@ -87,6 +87,25 @@ RunResult RunProgram(const std::string& program, const std::string& commandLine)
   return result;
 }
 
+RunResult RunWithoutReader(const std::string& program, const std::string& commandLine) {
+  Pipe out = MakePipe(false);
+  Pipe err = MakePipe(false);
+  CloseHandle(out.read);
+  const PROCESS_INFORMATION started =
+      Start(program, commandLine, GetStdHandle(STD_INPUT_HANDLE), out.write, err.write);
+  CloseHandle(out.write);
+  CloseHandle(err.write);
+  RunResult result;
+  result.err = ReadAll(err.read);
+  WaitForSingleObject(started.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(started.hProcess, &code);
+  result.exitCode = code;
+  CloseHandle(started.hProcess);
+  CloseHandle(err.read);
+  return result;
+}
+
 FixtureProcess::FixtureProcess() {
   Pipe in = MakePipe(true);
   Pipe out = MakePipe(false);

@@ -16,6 +16,9 @@ struct RunResult {
 // Runs program with commandLine as its whole command-line text, as CreateProcessA passes it.
 RunResult RunProgram(const std::string& program, const std::string& commandLine);
 
+// The same with standard output a pipe whose reader has gone before the program starts.
+RunResult RunWithoutReader(const std::string& program, const std::string& commandLine);
+
 // The fixture target, alive from construction to destruction.
 struct FixtureProcess {
   std::uint32_t processId = 0;
