@@ -67,43 +67,44 @@ std::string VmtallyPath() {
   return BuildPath("\\vmtally.exe");
 }
 
-RunResult RunProgram(const std::string& program, const std::string& commandLine) {
+namespace {
+
+// Runs program and collects what it writes; with readerGone, its standard output is a
+// pipe whose read end is closed before it starts.
+RunResult Run(const std::string& program, const std::string& commandLine, bool readerGone) {
   Pipe out = MakePipe(false);
   Pipe err = MakePipe(false);
+  if (readerGone) {
+    CloseHandle(out.read);
+    out.read = nullptr;
+  }
   const PROCESS_INFORMATION started =
       Start(program, commandLine, GetStdHandle(STD_INPUT_HANDLE), out.write, err.write);
   CloseHandle(out.write);
   CloseHandle(err.write);
   RunResult result;
-  result.out = ReadAll(out.read);
+  if (out.read != nullptr) {
+    result.out = ReadAll(out.read);
+    CloseHandle(out.read);
+  }
   result.err = ReadAll(err.read);
+  CloseHandle(err.read);
   WaitForSingleObject(started.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(started.hProcess, &code);
   result.exitCode = code;
   CloseHandle(started.hProcess);
-  CloseHandle(out.read);
-  CloseHandle(err.read);
   return result;
 }
 
+}  // namespace
+
+RunResult RunProgram(const std::string& program, const std::string& commandLine) {
+  return Run(program, commandLine, false);
+}
+
 RunResult RunWithoutReader(const std::string& program, const std::string& commandLine) {
-  Pipe out = MakePipe(false);
-  Pipe err = MakePipe(false);
-  CloseHandle(out.read);
-  const PROCESS_INFORMATION started =
-      Start(program, commandLine, GetStdHandle(STD_INPUT_HANDLE), out.write, err.write);
-  CloseHandle(out.write);
-  CloseHandle(err.write);
-  RunResult result;
-  result.err = ReadAll(err.read);
-  WaitForSingleObject(started.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(started.hProcess, &code);
-  result.exitCode = code;
-  CloseHandle(started.hProcess);
-  CloseHandle(err.read);
-  return result;
+  return Run(program, commandLine, true);
 }
 
 FixtureProcess::FixtureProcess() {
