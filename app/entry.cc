@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "app/command_line.h"
 #include "platform/platform.h"
