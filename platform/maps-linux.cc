@@ -115,7 +115,11 @@ void AddLine(MapsTable& table, std::string_view text) {
   if (line.executable && line.inode != 0) {
     table.executableFiles.push_back({line.device, line.inode});
   }
-  if (line.start >= kViewEnd || line.end <= line.start) {
+  // Mappings start and end on page boundaries, and pages are never smaller than 4 KiB: a
+  // line that says otherwise describes no mapping.
+  constexpr std::uint64_t kSmallestPage = 4096;
+  if (line.start >= kViewEnd || line.end <= line.start || line.start % kSmallestPage != 0 ||
+      line.end % kSmallestPage != 0) {
     return;
   }
   auto start = static_cast<std::uint32_t>(line.start);

@@ -197,14 +197,17 @@ TEST(MapsTableTest, AnswersFromTheAddressPageOnAndInAnyOrder) {
 }
 
 // Lines read while the process changes can overlap or come out of order; the table keeps
-// its mappings in order and apart, and ignores lines it cannot read.
+// its mappings in order and apart, and ignores lines it cannot read or that end or start
+// between pages.
 TEST(MapsTableTest, OverlapsAndBadLinesAreHarmless) {
   const MapsTable table = Read(
       "10000000-10004000 rw-p 00000000 00:00 0\n"
       "10002000-10006000 r--p 00000000 00:00 0\n"
       "not a line\n"
       "0f000000-0f001000 rw-p 00000000 00:00 0\n"
-      "10008000-10008000 rw-p 00000000 00:00 0\n");
+      "10008000-10008000 rw-p 00000000 00:00 0\n"
+      "10010000-10011004 rw-p 00000000 00:00 0\n"
+      "10020800-10021000 rw-p 00000000 00:00 0\n");
   const std::vector<Region> expected = {
       {0, 0x10000000, MEM_FREE, 0, PAGE_NOACCESS},
       {0x10000000, 0x4000, MEM_COMMIT, MEM_PRIVATE, PAGE_READWRITE},
