@@ -11,8 +11,8 @@ constexpr std::array<std::uint8_t, 256> kHexDigit = [] {
   std::array<std::uint8_t, 256> table{};
   table.fill(0xFF);
   for (std::uint8_t value = 0; value < 16; ++value) {
-    table[static_cast<std::size_t>("0123456789abcdef"[value])] = value;
-    table[static_cast<std::size_t>("0123456789ABCDEF"[value])] = value;
+    table[static_cast<unsigned char>("0123456789abcdef"[value])] = value;
+    table[static_cast<unsigned char>("0123456789ABCDEF"[value])] = value;
   }
   return table;
 }();
