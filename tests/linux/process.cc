@@ -128,12 +128,18 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
     Fail("pipe");
   }
-  char fileName[] = "/tmp/vmtally-e2e-out-XXXXXX";
+  std::string fileName = options.file;
   int file = -1;
-  if (options.output == Output::kLimitedFile) {
-    file = mkstemp(fileName);
+  if (options.output == Output::kFile) {
+    if (fileName.empty()) {
+      char temporary[] = "/tmp/vmtally-e2e-out-XXXXXX";
+      file = mkostemp(temporary, O_CLOEXEC);
+      fileName = temporary;
+    } else {
+      file = open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    }
     if (file < 0) {
-      Fail("mkstemp");
+      Fail("output file");
     }
   }
 
@@ -164,15 +170,13 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
         signal(SIGPIPE, SIG_DFL);
         break;
       case Output::kFile:
-        dup2(open(options.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-        break;
-      case Output::kLimitedFile: {
         dup2(file, STDOUT_FILENO);
-        const rlimit limit{options.fileLimit, options.fileLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+        if (options.fileLimit != 0) {
+          const rlimit limit{options.fileLimit, options.fileLimit};
+          setrlimit(RLIMIT_FSIZE, &limit);
+          signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+        }
         break;
-      }
     }
     if (options.unprivileged &&
         (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
@@ -201,12 +205,7 @@ RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions
     lseek(file, 0, SEEK_SET);
     result.out = ReadAll(file);
     close(file);
-    unlink(fileName);
-  }
-  if (options.output == Output::kFile) {
-    std::ifstream written(options.file, std::ios::binary);
-    result.out.assign(std::istreambuf_iterator<char>(written), std::istreambuf_iterator<char>());
-    unlink(options.file.c_str());
+    unlink(fileName.c_str());
   }
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;

@@ -19,12 +19,12 @@ struct FixtureProcess {
   FixtureProcess& operator=(const FixtureProcess&) = delete;
 };
 
-enum class Output { kPipe, kDevFull, kClosed, kPipeWithoutReader, kLimitedFile, kFile };
+enum class Output { kPipe, kDevFull, kClosed, kPipeWithoutReader, kFile };
 
 struct RunOptions {
   Output output = Output::kPipe;
-  std::uint64_t fileLimit = 0;       // for kLimitedFile: bytes the file may take
-  std::string file;                  // for kFile: the file to write to
+  std::string file;                  // for kFile: its path; a fresh temporary file if empty
+  std::uint64_t fileLimit = 0;       // for kFile: bytes it may take, 0 for no limit
   bool unprivileged = false;         // run as nobody
   std::vector<std::string> wrapper;  // a command to run vmtally under, such as strace
 };
