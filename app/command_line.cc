@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
-#include <utility>
+#include <cstdint>
 
 namespace vmtally {
 namespace {
@@ -11,9 +11,18 @@ bool IsSeparator(char c) {
   return code >= 1 && code <= 32;
 }
 
-// Reads one token from text at position, moving position past it. An empty token means
-// the text has nothing more to give.
-std::string NextToken(std::string_view text, std::size_t& position) {
+// The arguments of a command line one by one, each as it stands in the text, quotes and
+// all: nothing is copied until an argument's text is wanted.
+struct ArgumentScan {
+  std::string_view text;
+  std::size_t position = 0;
+};
+
+// The next token from the scan's position on, which moves past it. A token that is
+// nothing but quotes (only a lone quote at the end can be) is an empty argument.
+std::string_view NextToken(ArgumentScan& scan) {
+  const std::string_view text = scan.text;
+  std::size_t& position = scan.position;
   while (position < text.size()) {
     if (IsSeparator(text[position])) {
       ++position;
@@ -23,19 +32,46 @@ std::string NextToken(std::string_view text, std::size_t& position) {
       break;
     }
   }
-  std::string token;
+  const std::size_t start = position;
   bool quoted = false;
   for (; position < text.size(); ++position) {
-    const char c = text[position];
-    if (c == '"') {
+    if (text[position] == '"') {
       quoted = !quoted;
-    } else if (!quoted && IsSeparator(c)) {
+    } else if (!quoted && IsSeparator(text[position])) {
       break;
-    } else {
-      token += c;
     }
   }
-  return token;
+  return text.substr(start, position - start);
+}
+
+bool IsEmptyArgument(std::string_view token) {
+  return token.find_first_not_of('"') == std::string_view::npos;
+}
+
+// A scan of the arguments after the program path.
+ArgumentScan ScanArguments(std::string_view commandLine) {
+  ArgumentScan scan{commandLine.substr(0, commandLine.find('\0'))};
+  if (IsEmptyArgument(NextToken(scan))) {
+    scan.position = scan.text.size();  // no program path, so no arguments either
+  }
+  return scan;
+}
+
+// The next argument as it stands in the text; false after the last.
+bool NextArgument(ArgumentScan& scan, std::string_view& token) {
+  token = NextToken(scan);
+  return !IsEmptyArgument(token);
+}
+
+std::string WithoutQuotes(std::string_view token) {
+  std::string text;
+  text.reserve(token.size());
+  for (const char c : token) {
+    if (c != '"') {
+      text += c;
+    }
+  }
+  return text;
 }
 
 std::int32_t HexDigit(char c) {
@@ -51,6 +87,14 @@ std::int32_t HexDigit(char c) {
   return -1;
 }
 
+// A 32-bit value that is above this one has no room for another hexadecimal digit.
+constexpr std::uint32_t kLargestBeforeHexDigit = UINT32_MAX / 16;
+
+// Decimal numbers are read as a magnitude, the largest that of -2147483648; one above
+// a tenth of that has no room for another digit.
+constexpr std::int64_t kLargestMagnitude = std::int64_t{INT32_MAX} + 1;
+constexpr std::int64_t kLargestBeforeDecimalDigit = kLargestMagnitude / 10;
+
 std::optional<std::uint32_t> ParseHexDigits(std::string_view digits) {
   if (digits.empty()) {
     return std::nullopt;
@@ -58,7 +102,7 @@ std::optional<std::uint32_t> ParseHexDigits(std::string_view digits) {
   std::uint32_t value = 0;
   for (const char c : digits) {
     const std::int32_t digit = HexDigit(c);
-    if (digit < 0 || value > 0x0FFFFFFFu) {
+    if (digit < 0 || value > kLargestBeforeHexDigit) {
       return std::nullopt;
     }
     value = value * 16 + static_cast<std::uint32_t>(digit);
@@ -72,7 +116,7 @@ std::optional<std::int64_t> ParseDecimalDigits(std::string_view digits) {
   }
   std::int64_t magnitude = 0;
   for (const char c : digits) {
-    if (c < '0' || c > '9' || magnitude > 214748364) {
+    if (c < '0' || c > '9' || magnitude > kLargestBeforeDecimalDigit) {
       return std::nullopt;
     }
     magnitude = magnitude * 10 + (c - '0');
@@ -82,16 +126,20 @@ std::optional<std::int64_t> ParseDecimalDigits(std::string_view digits) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
-  commandLine = commandLine.substr(0, commandLine.find('\0'));
-  std::size_t position = 0;
-  std::vector<std::string> arguments;
-  if (NextToken(commandLine, position).empty()) {
-    return arguments;
+std::uint32_t CountArguments(std::string_view commandLine) {
+  ArgumentScan scan = ScanArguments(commandLine);
+  std::uint32_t count = 0;
+  for (std::string_view token; NextArgument(scan, token);) {
+    ++count;
   }
-  for (std::string token = NextToken(commandLine, position); !token.empty();
-       token = NextToken(commandLine, position)) {
-    arguments.push_back(std::move(token));
+  return count;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+  ArgumentScan scan = ScanArguments(commandLine);
+  std::vector<std::string> arguments;
+  for (std::string_view token; NextArgument(scan, token);) {
+    arguments.push_back(WithoutQuotes(token));
   }
   return arguments;
 }
@@ -121,7 +169,7 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
   }
 
   const std::optional<std::int64_t> magnitude = ParseDecimalDigits(text);
-  if (!magnitude || *magnitude > (negative ? 2147483648 : 2147483647)) {
+  if (!magnitude || *magnitude > (negative ? kLargestMagnitude : INT32_MAX)) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(negative ? -*magnitude : *magnitude);

@@ -9,11 +9,16 @@
 
 namespace vmtally {
 
-// Splits a whole command-line text into its arguments, the program path in front
-// dropped. Characters 1 to 32 separate arguments and NUL ends the text; a double
-// quote opens a stretch, up to the next double quote or the end, in which separators
-// belong to the argument; the quotes themselves are removed. A pair of double quotes
-// where an argument would start is skipped. The arguments end at the first empty one.
+// A whole command-line text is split into arguments, the program path in front dropped.
+// Characters 1 to 32 separate arguments and NUL ends the text; a double quote opens a
+// stretch, up to the next double quote or the end, in which separators belong to the
+// argument; the quotes themselves are removed. A pair of double quotes where an argument
+// would start is skipped. The arguments end at the first empty one.
+
+// How many arguments the text holds. Allocates nothing.
+std::uint32_t CountArguments(std::string_view commandLine);
+
+// The arguments themselves.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
 // A signed 32-bit number: leading blanks, an optional sign, then decimal digits or

@@ -73,6 +73,7 @@ class SplitCommandLineTest : public testing::TestWithParam<SplitCase> {};
 TEST_P(SplitCommandLineTest, SplitsAsTheRulesSay) {
   const SplitCase& c = GetParam();
   EXPECT_EQ(SplitCommandLine(c.commandLine), c.arguments) << c.name;
+  EXPECT_EQ(CountArguments(c.commandLine), c.arguments.size()) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
