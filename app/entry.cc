@@ -17,16 +17,40 @@ namespace {
 constexpr std::string_view kBanner =
     "vmtally " VMTALLY_VERSION " - address space statistics, by the vmtally authors";
 
-// The survey, with every failure in it turned into the usage line.
-void RunGuarded(const std::vector<std::string>& arguments) {
+// Whether the guarded step is under way.
+bool guarded = false;
+
+struct GuardedStep {
+  GuardedStep() { guarded = true; }
+  ~GuardedStep() { guarded = false; }
+  GuardedStep(const GuardedStep&) = delete;
+  GuardedStep& operator=(const GuardedStep&) = delete;
+};
+
+// With memory so short that not even an exception can be made to report a failure, the
+// C++ runtime gives up through std::terminate. The run still ends as any failure would:
+// with the usage line inside the guarded step, otherwise with exit code 1 and a word why.
+// Writing a line takes no memory.
+[[noreturn]] void EndWhenTheRuntimeGivesUp() noexcept {
+  if (guarded && TryWriteLine(kUsageLine)) {
+    ExitProcess(0);
+  }
+  WriteDiagnostic(std::current_exception() ? "failed" : "out of memory");
+  ExitProcess(1);
+}
+
+// The survey, with every failure in it turned into the usage line: the arguments are
+// only read here, so that not even running out of memory for them ends the run early.
+void RunGuarded(std::uint32_t argumentCount) {
   try {
-    const std::optional<std::int32_t> processId = ParseInteger(arguments[0]);
+    const GuardedStep step;
+    const std::optional<std::int32_t> processId = ParseInteger(Argument(1));
     if (!processId) {
       throw std::invalid_argument("process id");
     }
     std::int32_t freeThreshold = 0;
-    if (arguments.size() == 2) {
-      const std::optional<std::int32_t> threshold = ParseInteger(arguments[1]);
+    if (argumentCount == 2) {
+      const std::optional<std::int32_t> threshold = ParseInteger(Argument(2));
       if (!threshold) {
         throw std::invalid_argument("threshold");
       }
@@ -40,14 +64,16 @@ void RunGuarded(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-std::uint32_t RunTool(const std::vector<std::string>& arguments) {
+std::uint32_t RunTool() {
+  std::set_terminate(EndWhenTheRuntimeGivesUp);
   try {
     WriteLine(kBanner);
     WriteLine("");
-    if (arguments.size() != 1 && arguments.size() != 2) {
+    const std::uint32_t argumentCount = ArgumentCount();
+    if (argumentCount != 1 && argumentCount != 2) {
       WriteLine(kUsageLine);
     } else {
-      RunGuarded(arguments);
+      RunGuarded(argumentCount);
     }
     return 0;
   } catch (const std::exception& failure) {

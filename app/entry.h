@@ -2,16 +2,15 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace vmtally {
 
 inline constexpr std::string_view kUsageLine = "usage - vmtally [process id]";
 
-// Runs the tool on the arguments that follow the program path and returns the exit code:
-// 0, or 1 when standard output fails where no usage line can stand in for the failure.
-std::uint32_t RunTool(const std::vector<std::string>& arguments);
+// Runs the tool on the arguments the system holds (ArgumentCount, Argument) and returns
+// the exit code: 0, or 1 when standard output fails where no usage line can stand in for
+// the failure.
+std::uint32_t RunTool();
 
 }  // namespace vmtally

@@ -1,6 +1,8 @@
 // Feeds arbitrary maps text, cut into chunks where the input says, to the Linux region
-// table, then walks it as a survey does. Whatever the text, the walk must cover the view
-// from 0 to its end exactly once, in regions that do not overlap.
+// table, ending the reading at the end of the file or with a failed read as the input
+// says, then walks it as a survey does. Whatever the text, the walk must cover what the
+// reading answers for (the whole view when it was read to the end) exactly once, in
+// regions that do not overlap, and nothing above.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) {
     return 0;
   }
-  const std::size_t chunk = 1 + data[0] % 64;  // the first byte picks the chunk size
+  // The first byte picks the chunk size, and whether a read failed at the end.
+  const std::size_t chunk = 1 + data[0] % 64;
+  const auto end =
+      (data[0] & 0x40) != 0 ? vmtally::ReadingEnd::kFailedRead : vmtally::ReadingEnd::kEndOfFile;
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   vmtally::MapsTable table;
@@ -20,7 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t at = 0; at < text.size(); at += chunk) {
     vmtally::FeedMaps(table, text.substr(at, chunk));
   }
-  vmtally::FinishMaps(table);
+  vmtally::FinishMaps(table, end);
+  if (end == vmtally::ReadingEnd::kEndOfFile && table.answeredEnd != vmtally::kViewEnd) {
+    std::fprintf(stderr, "a whole file answers up to %08x only\n", table.answeredEnd);
+    std::abort();
+  }
 
   std::uint64_t covered = 0;
   std::size_t next = 0;
@@ -35,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     covered += region.RegionSize;
   }
-  if (covered != vmtally::kViewEnd) {
+  if (covered != table.answeredEnd) {
     std::fprintf(stderr, "the walk covered %llu bytes\n", static_cast<unsigned long long>(covered));
     std::abort();
   }

@@ -107,6 +107,10 @@ MappingType TypeOf(const MapsLine& line) {
   return line.shared ? MappingType::kMapped : MappingType::kPrivate;
 }
 
+std::uint32_t ClipToView(std::uint64_t address) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(address, kViewEnd));
+}
+
 void AddLine(MapsTable& table, std::string_view text) {
   MapsLine line;
   if (!ParseMapsLine(text, line)) {
@@ -118,12 +122,15 @@ void AddLine(MapsTable& table, std::string_view text) {
   // Mappings start and end on page boundaries, and pages are never smaller than 4 KiB: a
   // line that says otherwise describes no mapping.
   constexpr std::uint64_t kSmallestPage = 4096;
-  if (line.start >= kViewEnd || line.end <= line.start || line.start % kSmallestPage != 0 ||
-      line.end % kSmallestPage != 0) {
+  if (line.end <= line.start || line.start % kSmallestPage != 0 || line.end % kSmallestPage != 0) {
+    return;
+  }
+  table.linesEnd = std::max(table.linesEnd, ClipToView(line.end));
+  if (line.start >= kViewEnd) {
     return;
   }
   auto start = static_cast<std::uint32_t>(line.start);
-  const auto end = static_cast<std::uint32_t>(std::min<std::uint64_t>(line.end, kViewEnd));
+  const std::uint32_t end = ClipToView(line.end);
   // The file is read in pieces while the process runs on: never let a line that came in
   // out of order overlap the mappings already taken.
   if (!table.mappings.empty()) {
@@ -195,6 +202,8 @@ void BeginMaps(MapsTable& table) {
   table.fileMappings.clear();
   table.executableFiles.clear();
   table.partialLine.clear();
+  table.linesEnd = 0;
+  table.answeredEnd = 0;
 }
 
 void FeedMaps(MapsTable& table, std::string_view chunk) {
@@ -216,11 +225,16 @@ void FeedMaps(MapsTable& table, std::string_view chunk) {
   table.partialLine.assign(chunk);
 }
 
-void FinishMaps(MapsTable& table) {
-  if (!table.partialLine.empty()) {
+void FinishMaps(MapsTable& table, ReadingEnd end) {
+  // The last line of a whole file may come without its line break; a failed read leaves
+  // a line cut off anywhere.
+  if (end == ReadingEnd::kEndOfFile) {
     AddLine(table, table.partialLine);
-    table.partialLine.clear();
+    table.answeredEnd = kViewEnd;
+  } else {
+    table.answeredEnd = table.linesEnd;
   }
+  table.partialLine.clear();
   std::vector<FileId>& files = table.executableFiles;
   std::sort(files.begin(), files.end());
   files.erase(std::unique(files.begin(), files.end()), files.end());
@@ -232,12 +246,15 @@ void FinishMaps(MapsTable& table) {
 
 bool DescribeAddress(const MapsTable& table, std::size_t& next, std::uint32_t address,
                      std::uint32_t pageSize, MEMORY_BASIC_INFORMATION& region) {
-  if (address >= kViewEnd) {
+  if (address >= table.answeredEnd) {
     return false;
   }
   const std::uint32_t page = pageSize == 0 ? address : address - address % pageSize;
   const std::vector<ViewMapping>& mappings = table.mappings;
-  if (next > mappings.size() || (next > 0 && mappings[next - 1].end > page)) {
+  // next is where the last answer left off, right for a walk upward; a query below it
+  // (or a next from another table) searches the table again.
+  const bool fromNextOn = next <= mappings.size() && (next == 0 || mappings[next - 1].end <= page);
+  if (!fromNextOn) {
     next = static_cast<std::size_t>(
         std::partition_point(mappings.begin(), mappings.end(),
                              [page](const ViewMapping& m) { return m.end <= page; }) -
@@ -258,7 +275,7 @@ bool DescribeAddress(const MapsTable& table, std::size_t& next, std::uint32_t ad
     region.Protect = mapping.protect;
     region.Type = TypeCode(mapping.type);
   } else {
-    region.RegionSize = (next < mappings.size() ? mappings[next].start : kViewEnd) - page;
+    region.RegionSize = (next < mappings.size() ? mappings[next].start : table.answeredEnd) - page;
     region.State = MEM_FREE;
     region.Protect = PAGE_NOACCESS;
   }

@@ -61,17 +61,25 @@ struct MapsTable {
   std::vector<FileMapping> fileMappings;  // the mappings of type kFile, and their files
   std::vector<FileId> executableFiles;    // files mapped executable anywhere in the process
   std::string partialLine;                // a line split between two chunks
+  std::uint32_t linesEnd = 0;             // where the complete lines so far end, in the view
+  std::uint32_t answeredEnd = 0;          // where what the reading says ends
 };
 
+// How a reading ended: at the end of the file, or cut short by a failed read.
+enum class ReadingEnd : std::uint8_t { kEndOfFile, kFailedRead };
+
 // A reading is BeginMaps, FeedMaps for each chunk of the file as it comes, then
-// FinishMaps, which decides which file mappings are images.
+// FinishMaps, which decides which file mappings are images. A reading to the end of the
+// file answers for the whole view. One cut short keeps what it had: the view up to the
+// end of its last complete line (the target may have been reaped, and what it said
+// before stands), and nothing above.
 void BeginMaps(MapsTable& table);
 void FeedMaps(MapsTable& table, std::string_view chunk);
-void FinishMaps(MapsTable& table);
+void FinishMaps(MapsTable& table, ReadingEnd end);
 
 // Describes the region at address from the table, as VirtualQueryEx does. next is where
 // the previous answer left off, so that a walk upward reads each mapping once. False at
-// or above kViewEnd.
+// or above the end of what the reading answers for.
 bool DescribeAddress(const MapsTable& table, std::size_t& next, std::uint32_t address,
                      std::uint32_t pageSize, MEMORY_BASIC_INFORMATION& region);
 

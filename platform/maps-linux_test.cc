@@ -90,13 +90,14 @@ std::vector<Region> Walk(const MapsTable& table) {
   return regions;
 }
 
-MapsTable Read(std::string_view text, std::size_t chunk = 1 << 20) {
+MapsTable Read(std::string_view text, std::size_t chunk = 1 << 20,
+               ReadingEnd end = ReadingEnd::kEndOfFile) {
   MapsTable table;
   BeginMaps(table);
   for (std::size_t at = 0; at < text.size(); at += chunk) {
     FeedMaps(table, text.substr(at, chunk));
   }
-  FinishMaps(table);
+  FinishMaps(table, end);
   return table;
 }
 
@@ -216,6 +217,55 @@ TEST(MapsTableTest, OverlapsAndBadLinesAreHarmless) {
   };
   EXPECT_EQ(Walk(table), expected);
 }
+
+// A reading cut short by a failed read (the target was reaped) answers from the lines it
+// had: up to the end of the last complete line, and nothing above, whatever came of the
+// line the failure cut off.
+struct CutShortCase {
+  std::string_view name;
+  std::string_view text;
+  std::vector<Region> regions;
+};
+
+class CutShortReadingTest : public testing::TestWithParam<CutShortCase> {};
+
+TEST_P(CutShortReadingTest, AnswersUpToTheLastCompleteLine) {
+  const CutShortCase& c = GetParam();
+  for (std::size_t chunk : {1, 7, 4096}) {
+    const MapsTable table = Read(c.text, chunk, ReadingEnd::kFailedRead);
+    EXPECT_EQ(Walk(table), c.regions) << c.name << ", chunks of " << chunk;
+    const std::uint32_t end = c.regions.empty() ? 0 : c.regions.back().base + c.regions.back().size;
+    std::size_t next = 0;
+    MEMORY_BASIC_INFORMATION info;
+    EXPECT_FALSE(DescribeAddress(table, next, end, 4096, info)) << c.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CutShortReadingTest,
+    testing::Values(
+        CutShortCase{"nothing read", "", {}},
+        CutShortCase{"only part of a line", "10000000-10004000 rw-p 00000000 00:00 0", {}},
+        CutShortCase{"two lines and part of a third",
+                     "00010000-00011000 r--p 00000000 08:01 100 /opt/app\n"
+                     "10000000-10004000 rw-p 00000000 00:00 0\n"
+                     "20000000-20001000 r-",
+                     {{0, 0x10000, MEM_FREE, 0, PAGE_NOACCESS},
+                      {0x10000, 0x1000, MEM_COMMIT, MEM_MAPPED, PAGE_READONLY},
+                      {0x11000, 0x10000000 - 0x11000, MEM_FREE, 0, PAGE_NOACCESS},
+                      {0x10000000, 0x4000, MEM_COMMIT, MEM_PRIVATE, PAGE_READWRITE}}},
+        CutShortCase{"a last line complete but for its line break",
+                     "10000000-10004000 rw-p 00000000 00:00 0\n"
+                     "20000000-20001000 rw-p 00000000 00:00 0",
+                     {{0, 0x10000000, MEM_FREE, 0, PAGE_NOACCESS},
+                      {0x10000000, 0x4000, MEM_COMMIT, MEM_PRIVATE, PAGE_READWRITE}}},
+        CutShortCase{"a line above the view answers for all of it",
+                     "10000000-10004000 rw-p 00000000 00:00 0\n"
+                     "7f0000000000-7f0000001000 rw-p 00000000 00:00 0\n"
+                     "7f0000002000-7f00",
+                     {{0, 0x10000000, MEM_FREE, 0, PAGE_NOACCESS},
+                      {0x10000000, 0x4000, MEM_COMMIT, MEM_PRIVATE, PAGE_READWRITE},
+                      {0x10004000, 0x7FFF0000 - 0x10004000, MEM_FREE, 0, PAGE_NOACCESS}}}));
 
 }  // namespace
 }  // namespace vmtally

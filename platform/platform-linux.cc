@@ -11,9 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/maps-linux.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace vmtally {
 namespace {
@@ -25,38 +28,61 @@ struct ProcessMaps {
   std::uint32_t pageSize = 0;
   MapsTable table;
   std::unique_ptr<char[]> buffer;
-  bool started = false;   // a reading has been made
-  bool readable = false;  // and it succeeded
+  bool started = false;  // a reading has been made
   std::uint32_t lastAddress = 0;
   std::size_t next = 0;
 };
 
 std::uint32_t lastError = 0;
 
-// Reads the whole maps file afresh into the table.
-bool ReadMaps(ProcessMaps& process) {
+// The command line main was given.
+int argumentsGiven = 0;
+char** argumentTexts = nullptr;
+
+// Reads the whole maps file afresh into the table. A read that fails part of the way
+// (the target was reaped: ESRCH) ends the reading with what came before it.
+void ReadMaps(ProcessMaps& process) {
+  BeginMaps(process.table);
   if (lseek(process.fd, 0, SEEK_SET) != 0) {
-    return false;
+    FinishMaps(process.table, ReadingEnd::kFailedRead);
+    return;
   }
   if (!process.buffer) {
     process.buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   }
-  BeginMaps(process.table);
   for (;;) {
     const ssize_t got = read(process.fd, process.buffer.get(), kReadSize);
     if (got < 0 && errno == EINTR) {
       continue;
     }
     if (got < 0) {
-      BeginMaps(process.table);
-      return false;
+      FinishMaps(process.table, ReadingEnd::kFailedRead);
+      return;
     }
     if (got == 0) {
-      break;
+      FinishMaps(process.table, ReadingEnd::kEndOfFile);
+      return;
     }
     FeedMaps(process.table, std::string_view(process.buffer.get(), static_cast<std::size_t>(got)));
   }
-  FinishMaps(process.table);
+}
+
+// Writes all of text to standard output; false, with errno saying why, when it does not
+// take it.
+bool WriteAll(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(STDOUT_FILENO, text.data(), text.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      if (written == 0) {
+        errno = EIO;
+      }
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
   return true;
 }
 
@@ -120,16 +146,13 @@ std::uint32_t VirtualQueryEx(HANDLE hProcess, std::uint32_t lpAddress,
     return 0;
   }
   // A walk goes upward through one reading; a query below the last one starts a new walk
-  // and so a new reading. A reading that failed answers no query of its walk.
+  // and so a new reading.
   if (!process->started || lpAddress < process->lastAddress) {
-    process->readable = ReadMaps(*process);
+    ReadMaps(*process);
     process->started = true;
     process->next = 0;
   }
   process->lastAddress = lpAddress;
-  if (!process->readable) {
-    return 0;
-  }
   return DescribeAddress(process->table, process->next, lpAddress, process->pageSize, lpBuffer)
              ? sizeof lpBuffer
              : 0;
@@ -140,22 +163,15 @@ bool CloseHandle(HANDLE hObject) {
   return process != nullptr && close(process->fd) == 0;
 }
 
+bool TryWriteLine(std::string_view text) noexcept {
+  std::array<char, 512> buffer{};
+  const std::string_view line = WithLineEnd(text, buffer);
+  return line.empty() ? WriteAll(text) && WriteAll(kLineEnd) : WriteAll(line);
+}
+
 void WriteLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size() + 2);
-  line.append(text);
-  line.append("\r\n");
-  std::string_view rest = line;
-  while (!rest.empty()) {
-    const ssize_t written = write(STDOUT_FILENO, rest.data(), rest.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      const int code = written < 0 ? errno : EIO;
-      throw OutputError(std::string("cannot write to standard output: ") + std::strerror(code));
-    }
-    rest.remove_prefix(static_cast<std::size_t>(written));
+  if (!TryWriteLine(text)) {
+    throw OutputError(std::string("cannot write to standard output: ") + std::strerror(errno));
   }
 }
 
@@ -170,14 +186,24 @@ void WriteDiagnostic(std::string_view text) noexcept {
   }
 }
 
-std::vector<std::string> StartProgram(int argc, char** argv) {
+void StartProgram(int argc, char** argv) noexcept {
   // A reader that goes away must show as a failed write, not end the process.
   static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    arguments.emplace_back(argv[i]);
+  argumentsGiven = argc;
+  argumentTexts = argv;
+}
+
+// The arguments are the shell's split, and stay where the system put them for the whole
+// run: nothing is copied.
+std::uint32_t ArgumentCount() noexcept {
+  return argumentsGiven > 1 ? static_cast<std::uint32_t>(argumentsGiven - 1) : 0;
+}
+
+std::string_view Argument(std::uint32_t index) {
+  if (index == 0 || index > ArgumentCount()) {
+    return {};
   }
-  return arguments;
+  return argumentTexts[index];
 }
 
 void ExitProcess(std::uint32_t uExitCode) {

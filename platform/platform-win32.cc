@@ -9,8 +9,12 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/command_line.h"
+#include "platform/text.h"
 
 namespace vmtally {
 namespace {
@@ -38,13 +42,13 @@ std::string FailureText(DWORD code) {
   std::array<char, 256> buffer{};
   DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, buffer.data(), buffer.size(), nullptr);
-  while (length > 0 &&
-         (static_cast<unsigned char>(buffer[length - 1]) <= ' ' || buffer[length - 1] == '.')) {
-    --length;
+  if (length > buffer.size()) {
+    length = 0;
   }
+  const std::string_view message = TrimMessageEnd(std::string_view(buffer.data(), length));
   std::string text = "error " + std::to_string(code);
-  if (length > 0) {
-    text += " (" + std::string(buffer.data(), length) + ")";
+  if (!message.empty()) {
+    text += " (" + std::string(message) + ")";
   }
   return text;
 }
@@ -98,24 +102,39 @@ bool CloseHandle(HANDLE hObject) {
   return ::CloseHandle(hObject) != FALSE;
 }
 
+bool TryWriteLine(std::string_view text) noexcept {
+  std::array<char, 512> buffer{};
+  const std::string_view line = WithLineEnd(text, buffer);
+  return line.empty() ? WriteAll(STD_OUTPUT_HANDLE, text) && WriteAll(STD_OUTPUT_HANDLE, kLineEnd)
+                      : WriteAll(STD_OUTPUT_HANDLE, line);
+}
+
 void WriteLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size() + 2);
-  line.append(text);
-  line.append("\r\n");
-  if (!WriteAll(STD_OUTPUT_HANDLE, line)) {
+  if (!TryWriteLine(text)) {
     throw OutputError("cannot write to standard output: " + FailureText(::GetLastError()));
   }
 }
 
 void WriteDiagnostic(std::string_view text) noexcept {
   WriteAll(STD_ERROR_HANDLE, "vmtally: ") && WriteAll(STD_ERROR_HANDLE, text) &&
-      WriteAll(STD_ERROR_HANDLE, "\r\n");
+      WriteAll(STD_ERROR_HANDLE, kLineEnd);
 }
 
-std::vector<std::string> StartProgram(int, char**) {
-  // The arguments come from the one command-line text, split by the tool's own rules.
-  return SplitCommandLine(::GetCommandLineA());
+void StartProgram(int /*argc*/, char** /*argv*/) noexcept {}
+
+// The arguments come from the one command-line text, split by the tool's own rules.
+std::uint32_t ArgumentCount() noexcept {
+  return CountArguments(::GetCommandLineA());
+}
+
+std::string_view Argument(std::uint32_t index) {
+  // Split once, when the first argument is wanted; the quotes removed, the arguments
+  // live in a copy of their own.
+  static const std::vector<std::string> arguments = SplitCommandLine(::GetCommandLineA());
+  if (index == 0 || index > arguments.size()) {
+    return {};
+  }
+  return arguments[index - 1];
 }
 
 void ExitProcess(std::uint32_t uExitCode) {

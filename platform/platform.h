@@ -11,9 +11,7 @@
 
 #include <cstdint>
 #include <stdexcept>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace vmtally {
 
@@ -88,12 +86,22 @@ struct OutputError : std::runtime_error {
 // when the write fails.
 void WriteLine(std::string_view text);
 
+// The same for when the run can no longer throw: false when the write fails.
+bool TryWriteLine(std::string_view text) noexcept;
+
 // Writes "vmtally: ", the text and a line end to standard error, as well as it can.
 void WriteDiagnostic(std::string_view text) noexcept;
 
-// Sets the process up for the run (on Linux: a closed pipe must not kill the tool) and
-// returns the arguments after the program path.
-std::vector<std::string> StartProgram(int argc, char** argv);
+// Sets the process up for the run (on Linux: a closed pipe must not kill the tool, and
+// the arguments are those main was given). Allocates nothing and cannot fail.
+void StartProgram(int argc, char** argv) noexcept;
+
+// The number of arguments after the program path. Allocates nothing.
+std::uint32_t ArgumentCount() noexcept;
+
+// Argument index (1-based) after the program path; the empty text beyond the count. On
+// Windows the command line is split on the first call, which can fail.
+std::string_view Argument(std::uint32_t index);
 
 // Ends the process with the exit code.
 [[noreturn]] void ExitProcess(std::uint32_t uExitCode);

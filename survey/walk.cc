@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "report/report.h"
 #include "survey/stats.h"
 
@@ -65,13 +66,6 @@ SurveyTotals WalkAddressSpace(HANDLE process, std::int32_t freeThreshold) {
 
 }  // namespace
 
-std::string_view TrimMessageEnd(std::string_view text) {
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 0x20 || text.back() == '.')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 void SurveyProcess(std::uint32_t processId, std::int32_t freeThreshold) {
   ProcessHandle process{OpenProcess(PROCESS_QUERY_INFORMATION, false, processId)};
   if (process.handle == nullptr) {
@@ -79,6 +73,9 @@ void SurveyProcess(std::uint32_t processId, std::int32_t freeThreshold) {
     return;
   }
   const SurveyTotals totals = WalkAddressSpace(process.handle, freeThreshold);
+  // Let go of the target before the first line: standard output may block for as long
+  // as its reader likes (a pager, a full pipe), and the handle would hold the target's
+  // process object, and on Linux the region table, for all that time.
   process.Close();
   WriteReport(totals, freeThreshold);
 }

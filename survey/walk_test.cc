@@ -9,10 +9,8 @@
 namespace vmtally {
 namespace {
 
-class SurveyProcessTest : public testing::Test {
+class SurveyProcessTest : public FakeSystemTest {
  protected:
-  void SetUp() override { ResetFake(); }
-
   // The six category rows of the report, as numbers: min, max, average, count, total.
   static std::vector<std::int64_t> RowNumbers(std::size_t row) {
     std::vector<std::int64_t> numbers;
@@ -24,7 +22,8 @@ class SurveyProcessTest : public testing::Test {
   }
 };
 
-constexpr std::uint32_t kEnd = 0x7FFF0000;
+// The end of the user address space the scripted system describes.
+const std::uint32_t kEnd = FakeSystem{}.info.lpMaximumApplicationAddress + 1;
 
 TEST_F(SurveyProcessTest, OpensForQueryOnlyAndWalksEveryRegionOnce) {
   Fake().regions = {
@@ -123,10 +122,9 @@ struct MessageCase {
   std::string_view printed;
 };
 
-class OpenFailureTest : public testing::TestWithParam<MessageCase> {};
+class OpenFailureTest : public FakeSystemTestWithParam<MessageCase> {};
 
 TEST_P(OpenFailureTest, PrintsTheSystemTextTrimmedAtTheEndAndNothingElse) {
-  ResetFake();
   Fake().openFails = true;
   Fake().openError = 87;
   Fake().messageText = GetParam().system;
@@ -149,18 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
                     MessageCase{" \x01\x1f ", ""}, MessageCase{"", ""},
                     MessageCase{"\xC4nderung \xFC.", "\xC4nderung \xFC"}));
 
-TEST(OpenFailureLengthTest, ALengthBeyondTheBufferIsNoText) {
-  ResetFake();
+TEST_F(SurveyProcessTest, AnOpenFailureTextLongerThanTheBufferIsNoText) {
   Fake().openFails = true;
   Fake().messageLengthTooLarge = true;
   SurveyProcess(0, 0);
   EXPECT_EQ(Fake().lines, std::vector<std::string>{""});
-}
-
-TEST(TrimMessageEndTest, TrimsOnlyTheEnd) {
-  EXPECT_EQ(TrimMessageEnd(" a.b \r\n"), " a.b");
-  EXPECT_EQ(TrimMessageEnd("\x7f"), "\x7f");  // DEL is above the blank
-  EXPECT_EQ(TrimMessageEnd("...."), "");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 
 namespace vmtally {
 namespace {
@@ -9,13 +11,20 @@ namespace {
 FakeSystem fake;
 int processToken;  // what the fake's handles point to
 
+// Throws the failure, or, when the runtime is scripted to give up, does what the C++
+// runtime does when it has no memory even for the exception.
+template <typename Failure>
+[[noreturn]] void Throw(const Failure& failure) {
+  if (fake.runtimeGivesUp) {
+    std::terminate();
+  }
+  throw failure;
+}
+
 }  // namespace
 
 FakeSystem& Fake() {
   return fake;
-}
-void ResetFake() {
-  fake = FakeSystem{};
 }
 
 HANDLE OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) {
@@ -88,12 +97,19 @@ bool CloseHandle(HANDLE hObject) {
   return true;
 }
 
-void WriteLine(std::string_view text) {
+bool TryWriteLine(std::string_view text) noexcept {
   const std::size_t index = fake.writes++;
   if (index >= fake.failWritesFrom && index < fake.failWritesTo) {
-    throw OutputError("cannot write to standard output: scripted failure");
+    return false;
   }
   fake.lines.emplace_back(text);
+  return true;
+}
+
+void WriteLine(std::string_view text) {
+  if (!TryWriteLine(text)) {
+    Throw(OutputError("cannot write to standard output: scripted failure"));
+  }
 }
 
 void WriteDiagnostic(std::string_view text) noexcept {
@@ -103,8 +119,20 @@ void WriteDiagnostic(std::string_view text) noexcept {
   }
 }
 
-std::vector<std::string> StartProgram(int argc, char** argv) {
-  return std::vector<std::string>(argv + 1, argv + argc);
+void StartProgram(int /*argc*/, char** /*argv*/) noexcept {}
+
+std::uint32_t ArgumentCount() noexcept {
+  return static_cast<std::uint32_t>(fake.arguments.size());
+}
+
+std::string_view Argument(std::uint32_t index) {
+  if (fake.argumentFails) {
+    Throw(std::bad_alloc());
+  }
+  if (index == 0 || index > fake.arguments.size()) {
+    return {};
+  }
+  return fake.arguments[index - 1];
 }
 
 void ExitProcess(std::uint32_t uExitCode) {

@@ -1,6 +1,9 @@
 // A scripted system for unit tests: it answers the platform calls from the fields
-// below and records how it was called. Reset it at the start of each test.
+// below and records how it was called. Tests derive from FakeSystemTest, which gives
+// each of them a fresh one.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +23,9 @@ struct FakeRegion {
 
 struct FakeSystem {
   // What the system answers.
+  std::vector<std::string> arguments;  // after the program path
+  bool argumentFails = false;          // Argument throws, as when memory runs out
+  bool runtimeGivesUp = false;         // what would throw calls std::terminate instead
   bool openFails = false;
   std::uint32_t openError = 0;
   std::string messageText;  // FormatMessageA's text for any code
@@ -49,8 +55,17 @@ struct FakeSystem {
   std::vector<std::string> diagnostics;
 };
 
-// The one scripted system, fresh after ResetFake().
+// The one scripted system.
 FakeSystem& Fake();
-void ResetFake();
+
+// The base of every test that uses the scripted system: each starts with a fresh one.
+template <typename Base = testing::Test>
+class WithFakeSystem : public Base {
+ protected:
+  void SetUp() override { Fake() = FakeSystem{}; }
+};
+using FakeSystemTest = WithFakeSystem<>;
+template <typename Param>
+using FakeSystemTestWithParam = WithFakeSystem<testing::TestWithParam<Param>>;
 
 }  // namespace vmtally
