@@ -1,6 +1,7 @@
 // A process with a chosen number of mappings below 2 GiB, for timing surveys. It maps
 // one stretch of N pages and gives every other page other rights, so that no two
-// neighbours merge; prints "ready" and lives until its standard input closes.
+// neighbours merge; prints its pid and "ready" and lives until its standard input
+// closes. The end-to-end tests use it too, for a maps file longer than one read.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("ready\n");
+  std::printf("%d ready\n", static_cast<int>(getpid()));
   std::fflush(stdout);
   char c;
   while (read(STDIN_FILENO, &c, 1) > 0) {

@@ -80,8 +80,12 @@ Target StartTarget(const char* program, long regions) {
   }
   close(input[0]);
   close(output[1]);
-  char ready[6] = {};
-  if (read(output[0], ready, 5) != 5 || std::string(ready) != "ready") {
+  std::string line;
+  char c = 0;
+  while (read(output[0], &c, 1) == 1 && c != '\n') {
+    line += c;
+  }
+  if (line != std::to_string(pid) + " ready") {
     std::fprintf(stderr, "the bench target for %ld regions did not start\n", regions);
     std::exit(1);
   }

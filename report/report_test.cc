@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
+#include "texts.h"
 
 namespace vmtally {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-const std::string kHeader =
-    "Type             Minimum     Maximum     Average     Blk count   Total      ";
-const std::string kRule =
-    "---------------- ----------- ----------- ----------- ----------- -----------";
+using texts::kHeader;
+using texts::kRule;
 
 std::string Row(std::string label, std::int64_t min, std::int64_t max, std::int64_t avg,
                 std::int64_t count, std::int64_t total) {
@@ -24,10 +22,7 @@ std::string Row(std::string label, std::int64_t min, std::int64_t max, std::int6
   return line;
 }
 
-class ReportTest : public testing::Test {
- protected:
-  void SetUp() override { ResetFake(); }
-};
+class ReportTest : public FakeSystemTest {};
 
 TEST(PadRightTest, PadsButNeverCuts) {
   EXPECT_EQ(PadRight("Free", 8), "Free    ");
@@ -73,7 +68,7 @@ TEST_F(ReportTest, RowsInOrderWithTheirOwnAverages) {
       ""};
   EXPECT_EQ(Fake().lines, expected);
   for (std::size_t i = 0; i + 1 < Fake().lines.size(); ++i) {
-    EXPECT_EQ(Fake().lines[i].size(), 76U) << Fake().lines[i];
+    EXPECT_EQ(Fake().lines[i].size(), texts::kTableWidth) << Fake().lines[i];
   }
 }
 

@@ -1,6 +1,7 @@
 // The built vmtally against real processes: the fixture target, processes that do not
 // exist or may not be read, and standard output that fails.
 #include <dirent.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,19 +9,24 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
 #include "process.h"
+#include "texts.h"
 
 namespace vmtally::e2e {
 namespace {
 
-const std::string kUsage = "usage - vmtally [process id]\r\n";
+const std::string kUsage = texts::kUsage + "\r\n";
+const std::string kTableTop = texts::kHeader + "\r\n" + texts::kRule + "\r\n";
+
+// A line of the table as it goes out, CR LF and all.
+constexpr std::size_t kTableLine = texts::kTableWidth + 2;
 
 const std::string kFixtureTable =
-    "Type             Minimum     Maximum     Average     Blk count   Total      \r\n"
-    "---------------- ----------- ----------- ----------- ----------- -----------\r\n"
+    kTableTop +
     "Commit           8192        131072      58026       6           348160     \r\n"
     "Reserve          4096        262144      133120      2           266240     \r\n"
     "Free             4096        1876754432  306686244   7           2146803712 \r\n"
@@ -28,29 +34,9 @@ const std::string kFixtureTable =
     "Mapped           65536       131072      98304       2           196608     \r\n"
     "Image            4096        12288       8192        3           24576      \r\n";
 
-RunOptions WritingTo(Output output, std::uint64_t fileLimit = 0) {
-  RunOptions options;
-  options.output = output;
-  options.fileLimit = fileLimit;
-  return options;
-}
-
-RunOptions AsNobody() {
-  RunOptions options;
-  options.unprivileged = true;
-  return options;
-}
-
-RunOptions Under(std::vector<std::string> wrapper) {
-  RunOptions options;
-  options.wrapper = std::move(wrapper);
-  return options;
-}
-
 // The report of a process with no mappings: one free region over the whole view.
 const std::string kEmptyTable =
-    "Type             Minimum     Maximum     Average     Blk count   Total      \r\n"
-    "---------------- ----------- ----------- ----------- ----------- -----------\r\n"
+    kTableTop +
     "Commit           0           0           0           0           0          \r\n"
     "Reserve          0           0           0           0           0          \r\n"
     "Free             2147418112  2147418112  2147418112  1           2147418112 \r\n"
@@ -81,16 +67,22 @@ std::string FirstLines(const std::vector<std::string>& lines, std::size_t count)
 // those after it too when `andLater`. Standard output is a file, so that only writes to it
 // count (a sanitizer's own writes elsewhere must not fail).
 RunResult RunWithFailingWrite(const std::vector<std::string>& arguments, int write, bool andLater) {
-  RunOptions options;
-  options.output = Output::kFile;
-  options.file = "/tmp/vmtally-e2e-" + std::to_string(getpid()) + ".out";
-  options.wrapper = {
-      "strace", "-qq",
-      "-o",     "/dev/null",
-      "-P",     options.file,
-      "-e",     "trace=write",
-      "-e",     "inject=write:error=EIO:when=" + std::to_string(write) + (andLater ? "+" : "")};
-  return RunVmtally(arguments, options);
+  const std::filesystem::path file = ScratchPath("failing-write.out");
+  return RunVmtally(arguments, {.output = Output::kFile,
+                                .file = file,
+                                .wrapper = {"strace", "-qq", "-o", "/dev/null", "-P", file, "-e",
+                                            "trace=write", "-e",
+                                            "inject=write:error=EIO:when=" + std::to_string(write) +
+                                                (andLater ? "+" : "")}});
+}
+
+// Runs vmtally under strace with its read number `read` of the target's maps file held
+// back for a second.
+RunResult RunWithDelayedRead(const std::vector<std::string>& arguments, pid_t target, int read) {
+  return RunVmtally(
+      arguments, {.wrapper = {"strace", "-qq", "-o", "/dev/null", "-P",
+                              "/proc/" + std::to_string(target) + "/maps", "-e", "trace=read", "-e",
+                              "inject=read:delay_enter=1000000:when=" + std::to_string(read)}});
 }
 
 // The fields of /proc/PID/stat after the command name, from the state on; empty when the
@@ -191,7 +183,7 @@ TEST(OpenFailureTest, AProcessTheUserMayNotRead) {
     GTEST_SKIP() << "needs root, to run vmtally as another user than the target's";
   }
   FixtureProcess target;
-  const RunResult run = RunVmtally({std::to_string(target.pid)}, AsNobody());
+  const RunResult run = RunVmtally({std::to_string(target.pid)}, {.unprivileged = true});
   EXPECT_EQ(run.out, BannerLines() + "Permission denied\r\n");
   EXPECT_EQ(run.exitCode, 0);
 }
@@ -204,7 +196,7 @@ TEST(OutputFailureTest, StandardOutputThatTakesNothing) {
   for (const Case& c : {Case{Output::kDevFull, "No space left on device"},
                         Case{Output::kClosed, "Bad file descriptor"},
                         Case{Output::kPipeWithoutReader, "Broken pipe"}}) {
-    const RunResult run = RunVmtally({"1"}, WritingTo(c.output));
+    const RunResult run = RunVmtally({"1"}, {.output = c.output});
     EXPECT_EQ(run.exitCode, 1) << c.reason;
     EXPECT_EQ(run.err, "vmtally: cannot write to standard output: " + c.reason + "\n");
   }
@@ -215,9 +207,9 @@ TEST(OutputFailureTest, StandardOutputThatTakesNothing) {
 TEST(OutputFailureTest, OutputThatFillsUpMidReport) {
   FixtureProcess target;
   const std::string complete = BannerLines() + kFixtureTable;
-  const std::size_t cut = BannerLines().size() + 3 * 78;  // header, rule, Commit
+  const std::size_t cut = BannerLines().size() + 3 * kTableLine;  // header, rule, Commit
   const RunResult run =
-      RunVmtally({std::to_string(target.pid)}, WritingTo(Output::kFile, cut + 10));
+      RunVmtally({std::to_string(target.pid)}, {.output = Output::kFile, .fileLimit = cut + 10});
   EXPECT_EQ(run.out, complete.substr(0, cut + 10));  // a line cut off at the limit
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "vmtally: cannot write to standard output: File too large\n");
@@ -232,7 +224,7 @@ TEST(OutputFailureTest, OneFailedWriteMidReport) {
   // Writes 1 and 2 are the banner and the empty line; 6 is the Reserve row.
   const RunResult run = RunWithFailingWrite({std::to_string(target.pid)}, 6, false);
   const std::string complete = BannerLines() + kFixtureTable;
-  EXPECT_EQ(run.out, complete.substr(0, BannerLines().size() + 3 * 78) + kUsage);
+  EXPECT_EQ(run.out, complete.substr(0, BannerLines().size() + 3 * kTableLine) + kUsage);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, "");
 }
@@ -308,8 +300,8 @@ TEST(MisbehavingTargetTest, AKernelThread) {
   EXPECT_EQ(run.exitCode, 0);
 }
 
-// The target ends after vmtally has opened it and before it reads the mappings (strace
-// holds the first read back for a second).
+// The target exits after vmtally has opened it and before it reads the mappings (strace
+// holds the first read of the maps file back for a second): a zombie has no mappings.
 TEST(MisbehavingTargetTest, ATargetThatExitsDuringTheSurvey) {
   if (!HaveProgram("strace")) {
     GTEST_SKIP() << "needs strace";
@@ -317,16 +309,96 @@ TEST(MisbehavingTargetTest, ATargetThatExitsDuringTheSurvey) {
   FixtureProcess target;
   std::thread ender([&target] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    close(target.input);
-    target.input = -1;
+    target.Exit();
   });
-  const RunResult run = RunVmtally({std::to_string(target.pid), "65536"},
-                                   Under({"strace", "-qq", "-o", "/dev/null", "-e", "trace=read",
-                                          "-e", "inject=read:delay_enter=1000000:when=1"}));
+  const RunResult run = RunWithDelayedRead({std::to_string(target.pid), "65536"}, target.pid, 1);
   ender.join();
   EXPECT_EQ(run.out, BannerLines() + kEmptyTable.substr(0, kEmptyTable.size() - 2) +
                          "\r\nFree block count > 65536: 1\r\n\r\n");
   EXPECT_EQ(run.exitCode, 0);
+}
+
+// The target is reaped while vmtally is inside its reading of the maps. The crowd target
+// lays out more one-page mappings from 0x10000000 on than one read takes (the kernel
+// gives a page of lines at a time); strace holds the second read back until the target
+// is gone, so that a later one fails.
+// What the target said before it died stands: every mapping of the complete lines read,
+// and the free block below them. Past them every query fails, and those pages are
+// counted nowhere.
+TEST(MisbehavingTargetTest, ATargetReapedWhileItsMapsAreRead) {
+  if (!HaveProgram("strace")) {
+    GTEST_SKIP() << "needs strace";
+  }
+  constexpr int kCrowd = 1000;
+  FixtureProcess target({CROWD_PATH, std::to_string(kCrowd)});
+  std::thread reaper([&target] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    target.Reap();
+  });
+  const RunResult run = RunWithDelayedRead({std::to_string(target.pid), "65536"}, target.pid, 2);
+  reaper.join();
+  ASSERT_EQ(run.exitCode, 0);
+  ASSERT_EQ(run.out.rfind(BannerLines() + kTableTop, 0), 0U) << run.out;
+  std::istringstream table(run.out.substr((BannerLines() + kTableTop).size()));
+  std::map<std::string, std::vector<std::int64_t>> rows;  // minimum, maximum, average, count, total
+  for (std::string name; table >> name && rows.size() < 6;) {
+    for (std::int64_t& n : rows[name] = std::vector<std::int64_t>(5)) {
+      table >> n;
+    }
+  }
+  const std::int64_t read = rows["Commit"][3];
+  EXPECT_GT(read, 0) << "not one mapping, though the first read succeeded";
+  EXPECT_LT(read, kCrowd) << "every mapping, though the reading failed";
+  EXPECT_EQ(rows["Commit"], (std::vector<std::int64_t>{4096, 4096, 4096, read, read * 4096}));
+  EXPECT_EQ(rows["Private"], rows["Commit"]);
+  EXPECT_EQ(rows["Free"],
+            (std::vector<std::int64_t>{0x10000000, 0x10000000, 0x10000000, 1, 0x10000000}));
+  for (const char* empty : {"Reserve", "Mapped", "Image"}) {
+    EXPECT_EQ(rows[empty], std::vector<std::int64_t>(5)) << empty;
+  }
+  EXPECT_TRUE(run.out.ends_with("\r\n\r\nFree block count > 65536: 1\r\n\r\n")) << run.out;
+}
+
+// Nothing the tool is given makes it abort, not even arguments larger than the memory it
+// may have: under every address-space limit, from one too small to load it at all to one
+// that lets it survey, it prints its banner and then the usage line or the report, or,
+// when not even the banner goes out, ends with exit code 1 and a word why.
+TEST(HostileInputTest, LargeArgumentsUnderAnAddressSpaceLimit) {
+  if (VMTALLY_SANITIZED) {
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limits here allow";
+  }
+  FixtureProcess target;
+  const std::string pid = std::to_string(target.pid);
+  const std::string large = std::string(131000 - pid.size(), ' ') + pid;  // as long as may be
+  const std::string report = kFixtureTable + "\r\nFree block count > 65536: 6\r\n\r\n";
+  constexpr std::uint64_t kStep = 16 * 1024;
+  int usageRuns = 0;
+  int surveys = 0;
+  for (std::uint64_t limit = 1024 * 1024; limit < 256 * 1024 * 1024 && surveys < 3;
+       limit += kStep) {
+    const RunResult run = RunVmtally({large, "65536"}, {.addressSpace = limit});
+    const std::string at = "address space " + std::to_string(limit);
+    ASSERT_NE(run.exitCode, -1) << at << ": killed by a signal\n" << run.err;
+    if (run.exitCode == 127) {  // the dynamic loader could not set the program up
+      EXPECT_EQ(run.out, "") << at;
+      EXPECT_EQ(surveys + usageRuns, 0) << at << ": the loader failed with more room than before";
+    } else if (run.exitCode == 1) {
+      EXPECT_EQ(run.err.rfind("vmtally: ", 0), 0U) << at << ": " << run.err;
+    } else {
+      ASSERT_EQ(run.exitCode, 0) << at;
+      EXPECT_EQ(run.err, "") << at;
+      ASSERT_EQ(run.out.rfind(BannerLines(), 0), 0U) << at << ": " << run.out;
+      const std::string rest = run.out.substr(BannerLines().size());
+      if (rest == kUsage) {
+        ++usageRuns;
+      } else {
+        ++surveys;
+        EXPECT_EQ(rest, report) << at;
+      }
+    }
+  }
+  EXPECT_EQ(surveys, 3) << "no limit up to 256 MiB let the survey run";
+  EXPECT_GT(usageRuns, 0) << "no limit ran out of memory inside the survey";
 }
 
 }  // namespace

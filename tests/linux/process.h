@@ -4,27 +4,38 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vmtally::e2e {
 
-// The fixture target, alive from construction to destruction.
+// A target process, alive from construction until Exit() or destruction: by default
+// the fixture target, or another program that prints its pid and "ready" when set up.
 struct FixtureProcess {
   pid_t pid = -1;
-  int input = -1;  // closing it ends the target
-  FixtureProcess();
+  explicit FixtureProcess(std::vector<std::string> command = {FIXTURE_PATH, FIXTURE_DIRECTORY});
   ~FixtureProcess();
   FixtureProcess(const FixtureProcess&) = delete;
   FixtureProcess& operator=(const FixtureProcess&) = delete;
+
+  // Makes the target exit. Until it is reaped it is a zombie, with no address space.
+  void Exit();
+  // Makes it exit and reaps it: its pid names no process afterwards.
+  void Reap();
+
+ private:
+  int input = -1;  // closing it makes the target exit
+  bool reaped = false;
 };
 
 enum class Output { kPipe, kDevFull, kClosed, kPipeWithoutReader, kFile };
 
 struct RunOptions {
   Output output = Output::kPipe;
-  std::string file;                  // for kFile: its path; a fresh temporary file if empty
+  std::filesystem::path file;        // for kFile: its path; a scratch file if empty
   std::uint64_t fileLimit = 0;       // for kFile: bytes it may take, 0 for no limit
+  std::uint64_t addressSpace = 0;    // bytes of address space vmtally may have, 0 for no limit
   bool unprivileged = false;         // run as nobody
   std::vector<std::string> wrapper;  // a command to run vmtally under, such as strace
 };
@@ -37,8 +48,9 @@ struct RunResult {
 
 RunResult RunVmtally(const std::vector<std::string>& arguments, const RunOptions& options = {});
 
-// The path of the built vmtally.
-std::string VmtallyPath();
+// A path in a directory of this test program's own, which anyone may read and which goes
+// when the program ends.
+std::filesystem::path ScratchPath(const std::string& name);
 
 // The banner and empty line every run starts with.
 std::string BannerLines();

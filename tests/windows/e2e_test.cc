@@ -1,18 +1,22 @@
 // vmtally.exe started by CreateProcessA with exact command lines, surveying a real Wine
-// process whose own walk of its address space says what the report must show.
+// process whose own walk of its address space says what the report must show; and the
+// executable as Windows describes it.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "process.h"
+#include "texts.h"
 
 namespace vmtally::e2e {
 namespace {
 
-const std::string kBanner =
-    "vmtally " VMTALLY_VERSION " - address space statistics, by the vmtally authors\r\n\r\n";
-const std::string kUsage = "usage - vmtally [process id]\r\n";
-const std::string kRowNames[] = {"Commit", "Reserve", "Free", "Private", "Mapped", "Image"};
+const std::string kBanner = texts::kBanner + "\r\n\r\n";
+const std::string kUsage = texts::kUsage + "\r\n";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -53,10 +57,10 @@ TEST(FixtureSurveyTest, TheReportAgreesWithTheTargetsOwnWalk) {
   ASSERT_EQ(run.out.substr(0, kBanner.size()), kBanner);
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 13U) << run.out;
-  EXPECT_EQ(lines[2],
-            "Type             Minimum     Maximum     Average     Blk count   Total      ");
+  EXPECT_EQ(lines[2], texts::kHeader);
+  EXPECT_EQ(lines[3], texts::kRule);
   for (std::size_t i = 2; i < 10; ++i) {
-    EXPECT_EQ(lines[i].size(), 76U) << lines[i];
+    EXPECT_EQ(lines[i].size(), texts::kTableWidth) << lines[i];
   }
   EXPECT_EQ(lines[10], "");
   EXPECT_EQ(lines[12], "");
@@ -149,6 +153,64 @@ TEST(OutputFailureTest, APipeWithoutReader) {
   EXPECT_EQ(run.exitCode, 1U);
   EXPECT_EQ(run.err.rfind("vmtally: cannot write to standard output: error ", 0), 0U) << run.err;
   EXPECT_EQ(run.err.substr(run.err.size() - 2), "\r\n");
+}
+
+// The version information Explorer's Details tab, inventory and security tools read.
+TEST(ExecutableTest, DescribesItselfWithTheProjectsVersion) {
+  const std::string path = VmtallyPath();
+  DWORD unused = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &unused);
+  ASSERT_GT(size, 0U) << "no version information";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+
+  const auto text = [&info](const std::string& name) -> std::string {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::string key = "\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length) || length == 0) {
+      return "(none)";
+    }
+    return static_cast<const char*>(value);
+  };
+  EXPECT_EQ(text("ProductName"), "vmtally");
+  EXPECT_EQ(text("ProductVersion"), VMTALLY_VERSION);
+  EXPECT_EQ(text("FileVersion"), VMTALLY_VERSION);
+  EXPECT_EQ(text("FileDescription"), "vmtally - " VMTALLY_DESCRIPTION);
+  EXPECT_EQ(text("LegalCopyright"), VMTALLY_COPYRIGHT);
+  EXPECT_EQ(text("OriginalFilename"), "vmtally.exe");
+  EXPECT_EQ(text("InternalName"), "vmtally");
+
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
+  const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(value);
+  const std::string fixedVersion = std::to_string(HIWORD(fixed.dwProductVersionMS)) + "." +
+                                   std::to_string(LOWORD(fixed.dwProductVersionMS)) + "." +
+                                   std::to_string(HIWORD(fixed.dwProductVersionLS));
+  EXPECT_EQ(fixedVersion, VMTALLY_VERSION);
+  EXPECT_EQ(fixed.dwFileType, static_cast<DWORD>(VFT_APP));
+}
+
+// The manifest asks for the invoking user's rights and no more, and names the Windows
+// versions the tool was made for, from Vista (the oldest its imports allow) on.
+TEST(ExecutableTest, ItsManifestRunsItAsInvoker) {
+  const HMODULE module = LoadLibraryExA(VmtallyPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  const HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(resource, nullptr) << "no manifest";
+  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+  const std::string manifest(bytes, SizeofResource(module, resource));
+  FreeLibrary(module);
+  EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
+            std::string::npos)
+      << manifest;
+  for (const char* windows : {"{e2011457-1546-43c5-a5fe-008deee3d3f0}",     // Vista
+                              "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {  // 10 and 11
+    EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + windows + "\"/>"),
+              std::string::npos)
+        << windows;
+  }
 }
 
 }  // namespace
