@@ -28,3 +28,8 @@ target_compile_options(e2e_tests PRIVATE -Wno-missing-field-initializers)
 add_test(NAME Demo.Report
          COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}
                  -P ${CMAKE_CURRENT_LIST_DIR}/../check-demo.cmake)
+
+# The release and the bare machine, once: not again under the sanitizers.
+if(NOT VMTALLY_SANITIZE)
+  include(${CMAKE_CURRENT_LIST_DIR}/../release/tests.cmake)
+endif()

@@ -1,7 +1,8 @@
 # Checks the header of the executable as it ships: a 32-bit console program that is not
 # large-address aware, with address space layout randomisation, no execution from data
-# and terminal-server awareness, a subsystem version no older than its imports allow, no
-# debug sections, and imports from system DLLs only.
+# and terminal-server awareness, a subsystem version no older than its imports allow,
+# version information and a manifest, no debug sections, and imports from system DLLs
+# only.
 #   cmake -DOBJDUMP=i686-w64-mingw32-objdump -DEXECUTABLE=vmtally.exe -P check-executable.cmake
 execute_process(COMMAND ${OBJDUMP} -p -h ${EXECUTABLE} OUTPUT_VARIABLE headers
                 RESULT_VARIABLE failed)
@@ -74,6 +75,16 @@ if(NOT version VERSION_EQUAL 6.0)
   fail("subsystem version ${version}, not Vista's 6.0")
 endif()
 
+# Version information (type 16) and a manifest (type 24) among the resources; the Windows
+# end-to-end tests read what they say.
+foreach(type "10;version information" "18;manifest")
+  list(GET type 0 id)
+  list(GET type 1 name)
+  if(NOT headers MATCHES "\n[0-9a-f]+   Entry: ID: 0x0000${id},")
+    fail("no ${name} among its resources")
+  endif()
+endforeach()
+
 string(REGEX MATCHALL "\n +[0-9]+ \\.debug[a-z_]*" debug "${headers}")
 if(debug)
   fail("debug sections:${debug}")
@@ -89,4 +100,4 @@ foreach(import IN LISTS imports)
   endif()
 endforeach()
 message(STATUS "i386 console program for Windows ${version}, not large-address aware, ASLR, "
-               "NX, terminal-server aware, no debug sections, imports: ${imports}")
+               "NX, terminal-server aware, described, no debug sections, imports: ${imports}")
