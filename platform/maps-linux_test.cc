@@ -197,6 +197,23 @@ TEST(MapsTableTest, AnswersFromTheAddressPageOnAndInAnyOrder) {
   EXPECT_EQ(info.RegionSize, 0x10000000U - 0x00600000U);
 }
 
+// The region starts at the address's page, whatever the page size: rounded down to a
+// power of two by a mask, to any other size by a division, not at all for 0.
+TEST(MapsTableTest, RoundsDownToThePageOfAnySize) {
+  const MapsTable table = Read(kMaps);
+  struct Case {
+    std::uint32_t pageSize, base;
+  };
+  for (const Case& c : {Case{4096, 0x20001000}, Case{65536, 0x20000000}, Case{3000, 0x20000C10},
+                        Case{0, 0x20001234}}) {
+    std::size_t next = 0;
+    MEMORY_BASIC_INFORMATION info;
+    ASSERT_TRUE(DescribeAddress(table, next, 0x20001234, c.pageSize, info)) << c.pageSize;
+    EXPECT_EQ(info.BaseAddress, c.base) << c.pageSize;
+    EXPECT_EQ(info.BaseAddress + info.RegionSize, 0x20010000U) << c.pageSize;
+  }
+}
+
 // Lines read while the process changes can overlap or come out of order; the table keeps
 // its mappings in order and apart, and ignores lines it cannot read or that end or start
 // between pages.
