@@ -1,34 +1,39 @@
 #include "survey/stats.h"
 
+#include <array>
+
 #include "platform/platform.h"
 
 namespace vmtally {
 namespace {
 
-CategoryStats* StateCategory(SurveyTotals& totals, std::uint32_t state) {
-  switch (state) {
-    case MEM_COMMIT:
-      return &totals.commitStats;
-    case MEM_RESERVE:
-      return &totals.reserveStats;
-    case MEM_FREE:
-      return &totals.freeStats;
-    default:
-      return nullptr;
-  }
-}
+// Which category a state or type code selects.
+struct CategoryKey {
+  std::uint32_t code;
+  CategoryStats SurveyTotals::*stats;
+};
 
-CategoryStats* TypeCategory(SurveyTotals& totals, std::uint32_t type) {
-  switch (type) {
-    case MEM_PRIVATE:
-      return &totals.privateStats;
-    case MEM_MAPPED:
-      return &totals.mappedStats;
-    case MEM_IMAGE:
-      return &totals.imageStats;
-    default:
-      return nullptr;
+constexpr std::array<CategoryKey, 3> kStates = {{
+    {MEM_COMMIT, &SurveyTotals::commitStats},
+    {MEM_RESERVE, &SurveyTotals::reserveStats},
+    {MEM_FREE, &SurveyTotals::freeStats},
+}};
+
+constexpr std::array<CategoryKey, 3> kTypes = {{
+    {MEM_PRIVATE, &SurveyTotals::privateStats},
+    {MEM_MAPPED, &SurveyTotals::mappedStats},
+    {MEM_IMAGE, &SurveyTotals::imageStats},
+}};
+
+// The category whose code equals code exactly, or none.
+CategoryStats* Category(SurveyTotals& totals, const std::array<CategoryKey, 3>& keys,
+                        std::uint32_t code) {
+  for (const CategoryKey& key : keys) {
+    if (key.code == code) {
+      return &(totals.*key.stats);
+    }
   }
+  return nullptr;
 }
 
 // Adds with 32-bit wrap-around, as the counters are defined to.
@@ -54,14 +59,14 @@ void AddToCategory(CategoryStats& stats, std::uint32_t size) {
 
 void AccumulateRegion(SurveyTotals& totals, std::uint32_t regionSize, std::uint32_t state,
                       std::uint32_t type, std::int32_t freeThreshold) {
-  if (CategoryStats* stats = StateCategory(totals, state)) {
+  if (CategoryStats* stats = Category(totals, kStates, state)) {
     AddToCategory(*stats, regionSize);
     if (stats == &totals.freeStats && freeThreshold > 0 &&
         std::int64_t{regionSize} >= freeThreshold) {
       totals.largeFreeCount = WrappingAdd(totals.largeFreeCount, 1);
     }
   }
-  if (CategoryStats* stats = TypeCategory(totals, type)) {
+  if (CategoryStats* stats = Category(totals, kTypes, type)) {
     AddToCategory(*stats, regionSize);
   }
 }

@@ -63,6 +63,18 @@ std::string FirstLines(const std::vector<std::string>& lines, std::size_t count)
   return text;
 }
 
+// Tests that run vmtally under strace, to fail its writes or hold its reads back.
+class StraceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveProgram("strace")) {
+      GTEST_SKIP() << "needs strace";
+    }
+  }
+};
+class InjectedWriteFailureTest : public StraceTest {};
+class HeldReadTest : public StraceTest {};
+
 // Runs vmtally under strace with its write number `write` to standard output failing, and
 // those after it too when `andLater`. Standard output is a file, so that only writes to it
 // count (a sanitizer's own writes elsewhere must not fail).
@@ -216,10 +228,7 @@ TEST(OutputFailureTest, OutputThatFillsUpMidReport) {
 }
 
 // One write failing in the middle of the report: the lines already out, then the usage line.
-TEST(OutputFailureTest, OneFailedWriteMidReport) {
-  if (!HaveProgram("strace")) {
-    GTEST_SKIP() << "needs strace";
-  }
+TEST_F(InjectedWriteFailureTest, OneFailedWriteMidReport) {
   FixtureProcess target;
   // Writes 1 and 2 are the banner and the empty line; 6 is the Reserve row.
   const RunResult run = RunWithFailingWrite({std::to_string(target.pid)}, 6, false);
@@ -232,10 +241,7 @@ TEST(OutputFailureTest, OneFailedWriteMidReport) {
 // Every write of a survey failing in turn. Inside the survey the usage line takes the
 // failure's place; the banner and the empty line after it, and a usage line that fails
 // too, end the run with exit code 1 and a word on standard error.
-TEST(OutputFailureTest, EachWriteFailingInTurn) {
-  if (!HaveProgram("strace")) {
-    GTEST_SKIP() << "needs strace";
-  }
+TEST_F(InjectedWriteFailureTest, EachWriteFailingInTurn) {
   FixtureProcess target;
   const std::vector<std::string> arguments = {std::to_string(target.pid), "65536"};
   const std::vector<std::string> lines = Lines(RunVmtally(arguments).out);
@@ -260,10 +266,7 @@ TEST(OutputFailureTest, EachWriteFailingInTurn) {
   }
 }
 
-TEST(OutputFailureTest, FailingUsageAndOpenFailureLines) {
-  if (!HaveProgram("strace")) {
-    GTEST_SKIP() << "needs strace";
-  }
+TEST_F(InjectedWriteFailureTest, FailingUsageAndOpenFailureLines) {
   const RunResult usage = RunWithFailingWrite({}, 3, false);  // the wrong-count usage line
   EXPECT_EQ(usage.exitCode, 1);
   EXPECT_EQ(usage.out, BannerLines());
@@ -302,10 +305,7 @@ TEST(MisbehavingTargetTest, AKernelThread) {
 
 // The target exits after vmtally has opened it and before it reads the mappings (strace
 // holds the first read of the maps file back for a second): a zombie has no mappings.
-TEST(MisbehavingTargetTest, ATargetThatExitsDuringTheSurvey) {
-  if (!HaveProgram("strace")) {
-    GTEST_SKIP() << "needs strace";
-  }
+TEST_F(HeldReadTest, ATargetThatExitsDuringTheSurvey) {
   FixtureProcess target;
   std::thread ender([&target] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -325,10 +325,7 @@ TEST(MisbehavingTargetTest, ATargetThatExitsDuringTheSurvey) {
 // What the target said before it died stands: every mapping of the complete lines read,
 // and the free block below them. Past them every query fails, and those pages are
 // counted nowhere.
-TEST(MisbehavingTargetTest, ATargetReapedWhileItsMapsAreRead) {
-  if (!HaveProgram("strace")) {
-    GTEST_SKIP() << "needs strace";
-  }
+TEST_F(HeldReadTest, ATargetReapedWhileItsMapsAreRead) {
   constexpr int kCrowd = 1000;
   FixtureProcess target({CROWD_PATH, std::to_string(kCrowd)});
   std::thread reaper([&target] {
