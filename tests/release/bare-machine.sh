@@ -16,11 +16,12 @@ if [ -z "${VMTALLY_OWN_MOUNTS:-}" ]; then
   VMTALLY_OWN_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
 fi
 
-# The suite this machine runs, from the mirror its own apt configuration names for it
-# (the fields in single quotes are apt's, not the shell's).
+# The suite this machine runs, from the mirror its own apt configuration names for it,
+# as its sources say it whether or not apt has read the mirror's lists yet (the fields
+# in single quotes are apt's, not the shell's).
 suite=$(sed -n 's/^VERSION_CODENAME=//p' /etc/os-release)
 # shellcheck disable=SC2016
-mirror=$(apt-get indextargets --format '$(REPO_URI) $(CODENAME) $(IDENTIFIER)' |
+mirror=$(apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE) $(IDENTIFIER)' |
          awk -v suite="$suite" '$2 == suite && $3 == "Packages" { print $1; exit }')
 if [ -z "$mirror" ]; then
   echo "this machine's apt configuration has no source for $suite"
