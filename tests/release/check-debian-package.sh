@@ -1,10 +1,11 @@
 #!/bin/sh
 # Checks the Debian package as Debian and a user would, touching nothing of the machine's:
 # lintian reports no error and no warning, with no override in the package; the program
-# passes hardening-check; and unpacked into a scratch root, it runs and man shows its page.
-#   check-debian-package.sh DIST_DIR SCRATCH_DIR
+# passes hardening-check; and unpacked into a scratch root, it answers as the tested
+# build does, and man shows its page.
+#   check-debian-package.sh DIST_DIR SCRATCH_DIR TESTED_VMTALLY
 set -eu
-root=$2
+root=$2 tested=$3
 deb=$(echo "$1"/vmtally_*.deb)
 
 echo "== lintian"
@@ -34,9 +35,14 @@ grep -qE '^ Fortify Source functions: (yes|unknown, no protectable)' "$root.hard
 rm -f "$root.hardening"
 
 echo "== the program and its manual page"
-"$program" | tr -d '\r' | grep -qx 'usage - vmtally \[process id\]'
-"$program" 0 | tr -d '\r' | grep -qx 'No such process'
-"$program" $$ 65536 | tr -d '\r' | grep -q '^Free block count > 65536: [0-9]*$'
+for arguments in "" "0" "1 2 3" "$$ 65536"; do
+  # shellcheck disable=SC2086 # the words of each case are its arguments
+  "$program" $arguments >"$root.got"
+  # shellcheck disable=SC2086
+  "$tested" $arguments >"$root.want"
+  cmp "$root.want" "$root.got" || { echo "it answers '$arguments' otherwise"; exit 1; }
+done
+rm -f "$root.got" "$root.want"
 MANPATH=$root/usr/share/man MANWIDTH=80 man vmtally 2>&1 |
   grep -q 'vmtally - summarise the virtual address space of a process'
 head -n 1 "$root/usr/share/doc/vmtally/copyright" | grep -q '^Format: '

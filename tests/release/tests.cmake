@@ -18,7 +18,8 @@ set_tests_properties(Release.InAClone Release.InAnotherClone PROPERTIES FIXTURES
 add_test(NAME Release.Reproducible
          COMMAND ${here}/check-reproducible.sh ${clone}/dist ${other_clone}/dist)
 add_test(NAME Release.DebianPackage
-         COMMAND ${here}/check-debian-package.sh ${clone}/dist ${work}/debian-root)
+         COMMAND ${here}/check-debian-package.sh ${clone}/dist ${work}/debian-root
+                 $<TARGET_FILE:vmtally>)
 add_test(NAME Release.WindowsZip
          COMMAND ${CMAKE_COMMAND} -DZIP=${clone}/dist/vmtally-${PROJECT_VERSION}-win32.zip
                  -DSCRATCH=${work}/zip -DVERSION=${PROJECT_VERSION} -DOBJDUMP=${MINGW_OBJDUMP}
