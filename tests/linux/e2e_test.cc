@@ -89,12 +89,13 @@ RunResult RunWithFailingWrite(const std::vector<std::string>& arguments, int wri
 }
 
 // Runs vmtally under strace with its read number `read` of the target's maps file held
-// back for a second.
+// back for two seconds: time enough for the test to end the target meanwhile, even on a
+// busy machine.
 RunResult RunWithDelayedRead(const std::vector<std::string>& arguments, pid_t target, int read) {
   return RunVmtally(
       arguments, {.wrapper = {"strace", "-qq", "-o", "/dev/null", "-P",
                               "/proc/" + std::to_string(target) + "/maps", "-e", "trace=read", "-e",
-                              "inject=read:delay_enter=1000000:when=" + std::to_string(read)}});
+                              "inject=read:delay_enter=2000000:when=" + std::to_string(read)}});
 }
 
 // The fields of /proc/PID/stat after the command name, from the state on; empty when the
@@ -304,11 +305,11 @@ TEST(MisbehavingTargetTest, AKernelThread) {
 }
 
 // The target exits after vmtally has opened it and before it reads the mappings (strace
-// holds the first read of the maps file back for a second): a zombie has no mappings.
+// holds the first read of the maps file back): a zombie has no mappings.
 TEST_F(HeldReadTest, ATargetThatExitsDuringTheSurvey) {
   FixtureProcess target;
   std::thread ender([&target] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     target.Exit();
   });
   const RunResult run = RunWithDelayedRead({std::to_string(target.pid), "65536"}, target.pid, 1);
@@ -329,7 +330,7 @@ TEST_F(HeldReadTest, ATargetReapedWhileItsMapsAreRead) {
   constexpr int kCrowd = 1000;
   FixtureProcess target({CROWD_PATH, std::to_string(kCrowd)});
   std::thread reaper([&target] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     target.Reap();
   });
   const RunResult run = RunWithDelayedRead({std::to_string(target.pid), "65536"}, target.pid, 2);
