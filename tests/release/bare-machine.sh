@@ -13,6 +13,11 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 77
 fi
 if [ -z "${VMTALLY_OWN_MOUNTS:-}" ]; then
+  if ! unshare --mount --propagation private true 2>/dev/null; then
+    echo "skipped: no mount namespace of its own can be made here (as inside a chroot, where /"
+    echo "is no mount point), and /proc must not be mounted into the scratch root for all to see"
+    exit 77
+  fi
   VMTALLY_OWN_MOUNTS=1 exec unshare --mount --propagation private "$0" "$@"
 fi
 
