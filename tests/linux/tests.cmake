@@ -24,10 +24,14 @@ add_dependencies(e2e_tests vmtally fixture_target bench_target)
 # GCC 12 takes for forgotten members.
 target_compile_options(e2e_tests PRIVATE -Wno-missing-field-initializers)
 
-# A newcomer's first minutes: the demo.
+# A newcomer's first minutes: the demo, and the manual page, which renders without a
+# warning from either formatter (one page for both builds, checked here).
 add_test(NAME Demo.Report
          COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}
                  -P ${CMAKE_CURRENT_LIST_DIR}/../check-demo.cmake)
+add_test(NAME ManPage.Renders
+         COMMAND ${CMAKE_COMMAND} -DPAGE=${PROJECT_BINARY_DIR}/doc/vmtally.1
+                 -P ${CMAKE_CURRENT_LIST_DIR}/../check-manpage.cmake)
 
 # The release and the bare machine, once: not again under the sanitizers.
 if(NOT VMTALLY_SANITIZE)
